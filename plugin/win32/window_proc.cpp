@@ -1,0 +1,53 @@
+#include "window_proc.h"
+
+#include "guard.h"
+#include "presentation.h"
+#include "vis_module.h"
+
+namespace {
+const char kSource[] = "quorbel_plugin";
+
+void forwardKey(HWND window, WPARAM wParam, LPARAM lParam) {
+    const auto* module =
+        reinterpret_cast<const winampVisModule*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (module && module->hwndParent)
+        PostMessageA(static_cast<HWND>(module->hwndParent), WM_KEYDOWN, wParam, lParam);
+}
+
+void onKeyDown(HWND window, WPARAM wParam, LPARAM lParam) {
+    switch (wParam) {
+    case VK_ESCAPE:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        break;
+    default:
+        forwardKey(window, wParam, lParam);
+        break;
+    }
+}
+} // namespace
+
+LRESULT CALLBACK visWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_MOVE:
+    case WM_SIZE:
+        markWindowMoved();
+        break;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        break;
+    case WM_KEYDOWN:
+        // No fault may leave a window procedure.
+        guarded(kSource, __LINE__, [&] { onKeyDown(window, wParam, lParam); });
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
