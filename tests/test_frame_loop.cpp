@@ -1,0 +1,167 @@
+#include "frame_fixture.h"
+#include "guard.h"
+
+TEST(AnalyserWeighting, RaisesHighBinsAndKeepsTheLowest) {
+    uint8_t spectrum[2][576] = {};
+    spectrum[0][0] = 200;
+    spectrum[1][0] = 200;
+    spectrum[0][575] = 200;
+    spectrum[1][100] = 100;
+    weightSpectrum(spectrum);
+    EXPECT_EQ(spectrum[0][0], 200);
+    EXPECT_EQ(spectrum[1][0], 200);
+    EXPECT_EQ(spectrum[0][575], 255);
+    EXPECT_EQ(spectrum[1][100], 145); // 320 * 100 / 220
+}
+
+TEST(AnalyserWeighting, BassLevelIsTheLargestOfTheEightLowestBinsOfBothChannels) {
+    uint8_t spectrum[2][576] = {};
+    spectrum[0][8] = 255; // not a bass bin
+    spectrum[1][7] = 90;
+    spectrum[0][3] = 80;
+    EXPECT_EQ(bassLevel(spectrum), 90);
+}
+
+TEST_F(FrameLoopTest, ASteadyLoudInputGivesOneBeat) {
+    settings.Frequency_Pic_Show = 100;
+    setBass(250);
+    for (int i = 0; i < 10; ++i) frame();
+    EXPECT_EQ(plugin.pictureCountdown, 99);
+    setBass(100);
+    frame();
+    setBass(250);
+    frame();
+    EXPECT_EQ(plugin.pictureCountdown, 98);
+}
+
+TEST_F(FrameLoopTest, AThresholdOf255NeverSeesABeat) {
+    settings.Beat_detection_sensitivity = 255;
+    settings.Frequency_Pic_Show = 100;
+    for (int i = 0; i < 6; ++i) {
+        setBass(i % 2 ? 255 : 0);
+        frame();
+    }
+    EXPECT_EQ(plugin.pictureCountdown, 100);
+}
+
+TEST_F(FrameLoopTest, CountdownsLoadOnceAndReloadAtZero) {
+    settings.Frequency_Pic_Show = 2;
+    settings.Frequency_Random_Change = 3;
+    for (int beat = 0; beat < 2; ++beat) {
+        setBass(0);
+        frame();
+        setBass(255);
+        frame();
+    }
+    EXPECT_TRUE(plugin.picturePending);
+    EXPECT_EQ(plugin.pictureCountdown, 2);
+    EXPECT_EQ(plugin.randomCountdown, 1);
+    EXPECT_EQ(plugin.introStepInterval, 3u * 8 + 492);
+    // A later change of the setting is used at the next reload, not at once.
+    settings.Frequency_Random_Change = 5;
+    setBass(0);
+    frame();
+    setBass(255);
+    frame();
+    EXPECT_EQ(plugin.randomCountdown, 5);
+}
+
+TEST_F(FrameLoopTest, ALockedRandomChangeStillCountsSongTextAndPictures) {
+    plugin.randomLocked = true;
+    settings.Show_ID3 = 1;
+    settings.Frequency_Id3_Change = 10;
+    settings.Frequency_Pic_Show = 10;
+    setBass(0);
+    frame();
+    setBass(255);
+    frame();
+    EXPECT_EQ(plugin.randomCountdown, settings.Frequency_Random_Change);
+    EXPECT_EQ(plugin.songTextCountdown, 9);
+    EXPECT_EQ(plugin.pictureCountdown, 9);
+}
+
+TEST_F(FrameLoopTest, FrequenciesOfZeroActOnEveryBeat) {
+    settings.Frequency_Pic_Show = 0;
+    setBass(0);
+    frame();
+    setBass(255);
+    frame();
+    EXPECT_TRUE(plugin.picturePending);
+    EXPECT_EQ(plugin.pictureCountdown, 1);
+}
+
+TEST_F(FrameLoopTest, SongTextIsPickedAndDrawnOnItsBeat) {
+    settings.Show_ID3 = 1;
+    settings.Frequency_Id3_Change = 1;
+    platform.title = "7. Band - Tune - Winamp";
+    setBass(0);
+    frame();
+    setBass(255);
+    frame();
+    EXPECT_EQ(platform.songTexts, 1);
+    EXPECT_TRUE(platform.lastSongText == " Band " || platform.lastSongText == " Tune ");
+    // The text surface could not be locked: the stamp is skipped and not retried.
+    EXPECT_FALSE(plugin.songTextPending);
+}
+
+TEST_F(FrameLoopTest, SelectionOutsideTheTablesFallsBackToTheFirstEntry) {
+    plugin.currentWave = 25;
+    plugin.currentFlame = -1;
+    plugin.currentDisplay = 7;
+    frame();
+    EXPECT_EQ(plugin.currentWave, 0);
+    EXPECT_EQ(plugin.currentFlame, 0);
+    EXPECT_EQ(plugin.currentDisplay, 0);
+    EXPECT_EQ(platform.framesShown, 1);
+}
+
+TEST_F(FrameLoopTest, BuffersAreExchangedAndTheGuardRowCleared) {
+    uint8_t* const first = plugin.currentBuffer;
+    const size_t n = static_cast<size_t>(plugin.frameWidth) * plugin.frameHeight;
+    std::memset(plugin.previousBuffer + n, 7, plugin.frameWidth);
+    frame();
+    EXPECT_EQ(plugin.previousBuffer, first);
+    for (int x = 0; x < plugin.frameWidth; ++x) ASSERT_EQ(plugin.currentBuffer[n + x], 0);
+}
+
+TEST_F(FrameLoopTest, AFaultInAFrameStepIsCountedAndTheFrameGoesOn) {
+    frameFaultHook = [](FrameStep step) {
+        if (step == FrameStep::Flame) {
+            volatile int* nowhere = nullptr;
+            *nowhere = 1;
+        }
+    };
+    frame();
+    frame();
+    frameFaultHook = nullptr;
+    EXPECT_EQ(plugin.errorCount, 2);
+    EXPECT_EQ(platform.framesShown, 2);
+    EXPECT_EQ(lastExceptionCode(), kExceptionAccessViolation);
+}
+
+TEST_F(FrameLoopTest, TheIntroSpellsTheTitleAndEndsAfterTenSeconds) {
+    settings.Show_3D_song_intro = 1;
+    platform.title = "3. Ab - Cd - Winamp";
+    platform.position = 2000;
+    platform.ticks = 1000;
+    frame();
+    EXPECT_TRUE(plugin.introActive);
+    EXPECT_STREQ(plugin.introText, "  Ab   Cd ");
+    EXPECT_EQ(plugin.beatLevel, 255);
+    // No letter object loads here, so the text is used up at once and starts again.
+    EXPECT_EQ(plugin.introPosition, 0);
+    // Past ten seconds the "Objects" wave keeps the intro going...
+    plugin.currentWave = 18;
+    platform.position = 12000;
+    platform.ticks += 557; // more than 8 * 8 + 492 ms later
+    frame();
+    EXPECT_TRUE(plugin.introActive);
+    // ...until another wave is on (the "Objects" wave hands over to wave 0 without an object).
+    plugin.currentWave = 0;
+    platform.ticks += 556; // exactly the interval: not yet
+    frame();
+    EXPECT_TRUE(plugin.introActive);
+    platform.ticks += 1;
+    frame();
+    EXPECT_FALSE(plugin.introActive);
+}
