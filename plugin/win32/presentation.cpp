@@ -1,0 +1,297 @@
+#include "presentation.h"
+
+#include "effects.h"
+#include "instance.h"
+#include "random.h"
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <cstdio>
+#include <cstring>
+
+#if __has_include("display_copy.h")
+#include "ddraw_errors.h"
+#include "display_copy.h"
+#include "palettes.h"
+#include "pixel_format.h"
+
+namespace {
+IDirectDraw* directDraw = nullptr;
+IDirectDrawSurface* primarySurface = nullptr;
+IDirectDrawSurface* backSurface = nullptr;
+IDirectDrawSurface* textSurface = nullptr;
+IDirectDrawPalette* screenPalette = nullptr;
+bool windowMoved = true;
+RECT destRect = {};
+
+const char* const kTypefaces[4] = {"Arial", "Courier New", "Script", "Times New Roman"};
+
+HWND visWindow() { return static_cast<HWND>(plugin.visWindow); }
+
+template <class T> void release(T*& object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
+DDSURFACEDESC describe(DWORD flags, DWORD caps) {
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = flags;
+    desc.ddsCaps.dwCaps = caps;
+    return desc;
+}
+
+HRESULT createTextSurface(DWORD extraCaps) {
+    DDSURFACEDESC desc = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH,
+                                  DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | extraCaps);
+    desc.dwHeight = plugin.textSurfaceHeight;
+    desc.dwWidth = plugin.textSurfaceWidth;
+    return directDraw->CreateSurface(&desc, &textSurface, nullptr);
+}
+
+HRESULT setupFullScreen() {
+    const DWORD modeXCaps = plugin.modeX ? DDSCAPS_MODEX : 0;
+    HRESULT result = directDraw->SetCooperativeLevel(
+        visWindow(), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | (plugin.modeX ? DDSCL_ALLOWMODEX : 0));
+    if (result != DD_OK) return result;
+    result = directDraw->SetDisplayMode(plugin.frameWidth, plugin.frameHeight, 8);
+    if (result != DD_OK) return result;
+    DDSURFACEDESC desc = describe(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, DDSCAPS_PRIMARYSURFACE |
+                                                                       DDSCAPS_FLIP |
+                                                                       DDSCAPS_COMPLEX | modeXCaps);
+    desc.dwBackBufferCount = 1;
+    result = directDraw->CreateSurface(&desc, &primarySurface, nullptr);
+    if (result != DD_OK) return result;
+    DDSCAPS backCaps = {DDSCAPS_BACKBUFFER};
+    result = primarySurface->GetAttachedSurface(&backCaps, &backSurface);
+    if (result != DD_OK) return result;
+    DDSURFACEDESC backDesc = {};
+    backDesc.dwSize = sizeof backDesc;
+    result = backSurface->GetSurfaceDesc(&backDesc);
+    if (result != DD_OK) return result;
+    pixelFormat.pixelDepth = static_cast<int>(backDesc.ddpfPixelFormat.dwRGBBitCount);
+    return createTextSurface(modeXCaps);
+}
+
+HRESULT setupWindowed() {
+    HWND window = visWindow();
+    RECT rect = {0, 0, plugin.frameWidth, plugin.frameHeight};
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+                       GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HRESULT result = directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
+    if (result != DD_OK) return result;
+    DDSURFACEDESC desc = describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE);
+    result = directDraw->CreateSurface(&desc, &primarySurface, nullptr);
+    if (result != DD_OK) return result;
+    IDirectDrawClipper* clipper = nullptr;
+    result = directDraw->CreateClipper(0, &clipper, nullptr);
+    if (result != DD_OK) return result;
+    result = clipper->SetHWnd(0, window);
+    if (result == DD_OK) result = primarySurface->SetClipper(clipper);
+    // The primary surface holds the clipper from here on; ours is not needed.
+    clipper->Release();
+    if (result != DD_OK) return result;
+    DDSURFACEDESC backDesc =
+        describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN);
+    backDesc.dwHeight = plugin.frameHeight;
+    backDesc.dwWidth = plugin.frameWidth;
+    result = directDraw->CreateSurface(&backDesc, &backSurface, nullptr);
+    if (result != DD_OK) return result;
+    return createTextSurface(0);
+}
+
+int countBits(DWORD mask) {
+    int bits = 0;
+    for (; mask; mask &= mask - 1) ++bits;
+    return bits;
+}
+} // namespace
+
+long createDirectDraw() { return DirectDrawCreate(nullptr, &directDraw, nullptr); }
+
+bool directDrawExists() { return directDraw != nullptr; }
+
+bool checkDesktopFormat() {
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    directDraw->GetDisplayMode(&desc);
+    const int depth = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount);
+    pixelFormat.pixelDepth = depth;
+    if (depth != 8 && depth != 16 && depth != 24) return false;
+    pixelFormat.redMask = desc.ddpfPixelFormat.dwRBitMask;
+    pixelFormat.greenMask = desc.ddpfPixelFormat.dwGBitMask;
+    pixelFormat.blueMask = desc.ddpfPixelFormat.dwBBitMask;
+    pixelFormat.redBits = countBits(pixelFormat.redMask);
+    pixelFormat.greenBits = countBits(pixelFormat.greenMask);
+    pixelFormat.blueBits = countBits(pixelFormat.blueMask);
+    return true;
+}
+
+long setupPresentation() {
+    windowMoved = true;
+    return plugin.windowMode == 0 ? setupFullScreen() : setupWindowed();
+}
+
+long setDisplayPalette(const PaletteBlock& palette) {
+    bool created = false;
+    if (!screenPalette) {
+        PALETTEENTRY entries[256];
+        std::memcpy(entries, palette.entries, sizeof entries);
+        const HRESULT result =
+            directDraw->CreatePalette(DDPCAPS_8BIT, entries, &screenPalette, nullptr);
+        if (result != DD_OK) return result;
+        created = true;
+    }
+    if (pixelFormat.pixelDepth != 8) return DD_OK;
+    if (created) {
+        const HRESULT result = primarySurface->SetPalette(screenPalette);
+        if (result == DDERR_SURFACELOST) {
+            primarySurface->Restore();
+            return DDERR_SURFACELOST;
+        }
+        return result;
+    }
+    PALETTEENTRY entries[256];
+    std::memcpy(entries, palette.entries, sizeof entries);
+    return screenPalette->SetEntries(0, 0, 256, entries);
+}
+
+void presentFrameCopy() {
+    if (plugin.currentDisplay < 0 || plugin.currentDisplay > 3) plugin.currentDisplay = 0;
+    if (!backSurface || !currentPaletteEntries) return;
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    if (backSurface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
+    copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight, plugin.currentDisplay,
+              static_cast<uint8_t*>(desc.lpSurface), desc.lPitch, pixelFormat.pixelDepth,
+              *currentPaletteEntries);
+    backSurface->Unlock(nullptr);
+}
+
+void presentOverlay(const char* text) {
+    if (!backSurface) return;
+    HDC dc = nullptr;
+    if (backSurface->GetDC(&dc) != DD_OK) return;
+    SetBkColor(dc, 0);
+    SetTextColor(dc, 0xFFFFFF);
+    TextOutA(dc, 0, 0, text, static_cast<int>(std::strlen(text)));
+    backSurface->ReleaseDC(dc);
+}
+
+void presentShow() {
+    if (!primarySurface) return;
+    if (plugin.windowMode == 0) {
+        // A surface still drawing is flipped again, a bounded number of times.
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            const HRESULT result = primarySurface->Flip(nullptr, 0);
+            if (result == DDERR_WASSTILLDRAWING) continue;
+            if (result == DDERR_SURFACELOST) primarySurface->Restore();
+            break;
+        }
+        return;
+    }
+    if (windowMoved) {
+        GetClientRect(visWindow(), &destRect);
+        POINT origin = {0, 0};
+        ClientToScreen(visWindow(), &origin);
+        OffsetRect(&destRect, origin.x, origin.y);
+        windowMoved = false;
+    }
+    RECT source = {0, 0, plugin.frameWidth, plugin.frameHeight};
+    if (primarySurface->Blt(&destRect, backSurface, &source, DDBLT_WAIT, nullptr) ==
+        DDERR_SURFACELOST)
+        primarySurface->Restore();
+}
+
+bool lockTextSurface(const uint8_t** pixels, long* pitch) {
+    if (!textSurface) return false;
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    if (textSurface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK)
+        return false;
+    *pixels = static_cast<const uint8_t*>(desc.lpSurface);
+    *pitch = desc.lPitch;
+    return true;
+}
+
+void unlockTextSurface() {
+    if (textSurface) textSurface->Unlock(nullptr);
+}
+
+void drawTextSurface(const char* text) {
+    const char* typeface = kTypefaces[randomNext() % 4];
+    if (!textSurface) return;
+    DDBLTFX fill = {};
+    fill.dwSize = sizeof fill;
+    fill.dwFillColor = 0;
+    textSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+    HDC dc = nullptr;
+    if (textSurface->GetDC(&dc) != DD_OK) return;
+    const int length = static_cast<int>(std::strlen(text));
+    HFONT fonts[6] = {};
+    HGDIOBJ original = nullptr;
+    int fitted = 0;
+    static const int kHeights[6] = {48, 40, 32, 24, 16, 8};
+    for (int i = 0; i < 6 && !fitted; ++i) {
+        fonts[i] = CreateFontA(kHeights[i], 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               VARIABLE_PITCH, typeface);
+        if (!fonts[i]) continue;
+        HGDIOBJ previous = SelectObject(dc, fonts[i]);
+        if (!original) original = previous;
+        SIZE extent = {};
+        GetTextExtentPointA(dc, text, length, &extent);
+        if (extent.cx <= plugin.textSurfaceWidth) fitted = kHeights[i];
+    }
+    if (fitted >= 16) {
+        SetTextColor(dc, 0xFFFFFF);
+        SetBkColor(dc, 0);
+        TextOutA(dc, 0, 0, text, length);
+    }
+    if (original) SelectObject(dc, original);
+    textSurface->ReleaseDC(dc);
+    for (HFONT font : fonts)
+        if (font) DeleteObject(font);
+}
+
+int presentationBytesPerPixel() { return pixelFormat.pixelDepth / 8; }
+
+void releasePresentation() {
+    release(screenPalette);
+    release(textSurface);
+    release(backSurface);
+    release(primarySurface);
+    release(directDraw);
+}
+
+void markWindowMoved() { windowMoved = true; }
+
+void directDrawErrorText(long code, char* buffer, unsigned size) {
+    DirectDrawErrorText(code, buffer, size);
+}
+
+#else
+// Until the frame copy and palettes land every step succeeds and nothing is shown.
+struct PaletteBlock {};
+long createDirectDraw() { return 0; }
+bool directDrawExists() { return true; }
+bool checkDesktopFormat() { return true; }
+long setupPresentation() { return 0; }
+long setDisplayPalette(const PaletteBlock&) { return 0; }
+void presentFrameCopy() {}
+void presentOverlay(const char*) {}
+void presentShow() {}
+bool lockTextSurface(const uint8_t**, long*) { return false; }
+void unlockTextSurface() {}
+void drawTextSurface(const char*) {}
+int presentationBytesPerPixel() { return 1; }
+void releasePresentation() {}
+void markWindowMoved() {}
+void directDrawErrorText(long code, char* buffer, unsigned size) {
+    std::snprintf(buffer, size, "%s", code == 0 ? "OK!!!" : "Unknown DirectDraw error");
+}
+#endif
