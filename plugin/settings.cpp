@@ -15,6 +15,39 @@ const ResolutionRow resolutionTable[kResolutionCount] = {
     {"160x120 windowed", 160, 120, 100, 60, 1, 1},
 };
 
+#define NUMBER(name) {#name, &Settings::name, nullptr}
+#define TEXT(name) {#name, nullptr, &Settings::name}
+const SettingField settingFields[kSettingFieldCount] = {
+    NUMBER(Version),
+    NUMBER(Random),
+    NUMBER(Wave),
+    NUMBER(WaveScale),
+    NUMBER(Flame),
+    NUMBER(Resolution),
+    NUMBER(DataSource),
+    TEXT(Palette),
+    TEXT(Transformation),
+    NUMBER(Show_ID3),
+    NUMBER(Show_Quorbel_Info),
+    NUMBER(Save_On_Exit),
+    NUMBER(Frequency_Random_Change),
+    NUMBER(Frequency_Id3_Change),
+    NUMBER(Load_All_Palettes),
+    NUMBER(Load_All_Trans),
+    NUMBER(Frequency_Pic_Show),
+    TEXT(Picture),
+    NUMBER(Load_All_Pics),
+    NUMBER(Set_Pic_Palette),
+    NUMBER(Set_Pic_On_Background),
+    NUMBER(Beat_detection_sensitivity),
+    NUMBER(Display_mode),
+    NUMBER(Log_Errors_To_File),
+    NUMBER(Errors_Warning),
+    NUMBER(Show_3D_song_intro),
+};
+#undef NUMBER
+#undef TEXT
+
 void applyResolution() {
     int index = settings.Resolution;
     if (index < 0 || index >= kResolutionCount) index = 0;

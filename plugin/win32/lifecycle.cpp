@@ -1,6 +1,9 @@
 #include "plugin_lifecycle.h"
 
 #include "effects.h"
+#include "favorites.h"
+#include "keymng.h"
+#include "settings_dialogs.h"
 #include "guard.h"
 #include "instance.h"
 #include "settings.h"
@@ -15,12 +18,31 @@ void runConfig(void* instance, void* parent) {
     saveSettings();
 }
 
-void loadSettings(void*, void*) {
-    // Until the registry store lands every run starts from the defaults.
-    settings = Settings();
+void loadSettings(void* instance, void* parent) {
+    struct Owner {
+        void* instance;
+        void* parent;
+    } owner = {instance, parent};
+    SettingsLoadSteps steps = {
+        [](void* c) {
+            const Owner* o = static_cast<const Owner*>(c);
+            firstRunDialog(o->instance, o->parent);
+        },
+        [](void* c, int32_t stored) {
+            const Owner* o = static_cast<const Owner*>(c);
+            showWhatsNew(o->instance, o->parent, stored);
+        },
+        [](void*) { upgradeFavorites(); },
+        &owner};
+    RegistryKey key;
+    openQuorbelKey(key, nullptr);
+    loadSettingsFrom(key, settings, steps);
 }
 
-void saveSettings() {}
+void saveSettings() {
+    RegistryKey key;
+    if (openQuorbelKey(key, nullptr)) saveSettingsTo(key, settings);
+}
 
 void saveRunningState() {
     settings.Random = plugin.randomLocked ? 0 : 1;
