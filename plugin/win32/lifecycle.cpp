@@ -3,10 +3,15 @@
 #include "effects.h"
 #include "favorites.h"
 #include "keymng.h"
+#include "loading_dialog.h"
+#include "objects_hook.h"
 #include "settings_dialogs.h"
+#include "translations.h"
 #include "guard.h"
 #include "instance.h"
 #include "settings.h"
+
+#include <cstdlib>
 
 namespace {
 const char kSource[] = "quorbel_plugin";
@@ -15,6 +20,7 @@ const char kSource[] = "quorbel_plugin";
 void runConfig(void* instance, void* parent) {
     loadSettings(instance, parent);
     applyResolution();
+    listTranslations();
     saveSettings();
 }
 
@@ -57,7 +63,18 @@ void startBitmapLibrary() {}
 
 void clearLoaderThreads() {}
 
-bool prepareEffectResources() { return true; }
+bool prepareEffectResources() {
+    listTranslations();
+    if (!settings.Load_All_Trans) {
+        if (!allocateTranslationBuffers()) return false;
+    } else {
+        runLoadingDialog("Allocating and loading all translations...", translationCount,
+                         [](void (*progress)(int, void*), void* bar) {
+                             loadAllTranslations(progress, bar);
+                         });
+    }
+    return true;
+}
 
 void startSelectionFromSettings() {
     plugin.randomLocked = settings.Random == 0;
@@ -67,12 +84,20 @@ void startSelectionFromSettings() {
     plugin.currentDisplay = settings.Display_mode;
     plugin.dataSource = settings.DataSource;
     plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
-    plugin.nextTranslation = 0;
-    plugin.currentTranslation = 0;
+    startTranslations();
 }
 
 long applyStartPalette() { return 0; }
 
 void releaseRunResources() {
-    guarded(kSource, __LINE__, [] { freeFrameBuffers(); });
+    freeCurrentObject();
+    shutDownTranslations();
+    guarded(kSource, __LINE__, [] {
+        std::free(plugin.currentBuffer);
+        plugin.currentBuffer = nullptr;
+    });
+    guarded(kSource, __LINE__, [] {
+        std::free(plugin.previousBuffer);
+        plugin.previousBuffer = nullptr;
+    });
 }
