@@ -1,0 +1,216 @@
+#include "display_copy.h"
+#include "instance.h"
+#include "palettes.h"
+#include "pixel_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kUntouched = 0xCD;
+
+// Pixel values that differ for every index and in every byte, with a top byte in pixels32 that
+// a 24-bit copy must drop.
+PaletteBlock distinctPalette() {
+    PaletteBlock block = {};
+    for (int i = 0; i < kPaletteColours; ++i) {
+        block.pixels16[i] =
+            static_cast<uint16_t>(0x8000 | (i << 4) | (i & 0xF) | ((i * 7) & 0x700));
+        block.pixels32[i] =
+            0xAB000000u | (uint32_t(255 - i) << 16) | (uint32_t(i ^ 0x5A) << 8) | uint32_t(i);
+    }
+    return block;
+}
+
+std::vector<uint8_t> randomFrame(int width, int height, uint32_t seed) {
+    std::vector<uint8_t> frame(static_cast<size_t>(width) * (height + 2));
+    for (uint8_t& v : frame) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<uint8_t>(seed >> 16);
+    }
+    return frame;
+}
+
+// The source pixel that destination (x, y) shows, straight from the display function's rule.
+void sourceOf(int display, int width, int height, int x, int y, int& sx, int& sy) {
+    const int mirroredX = x < (width + 1) / 2 ? x : width - 1 - x;
+    const int mirroredY = y < (height + 1) / 2 ? y : height - 1 - y;
+    switch (display) {
+    case 1:
+        sx = 2 * mirroredX, sy = 2 * mirroredY;
+        break;
+    case 2:
+        sx = x, sy = 2 * mirroredY;
+        break;
+    case 3:
+        sx = 2 * mirroredX, sy = y;
+        break;
+    default:
+        sx = x, sy = y;
+        break;
+    }
+}
+
+// The bytes depth writes for index v.
+std::vector<uint8_t> bytesFor(int depth, const PaletteBlock& palette, uint8_t v) {
+    if (depth == 8) return {v};
+    if (depth == 16) return {uint8_t(palette.pixels16[v]), uint8_t(palette.pixels16[v] >> 8)};
+    const uint32_t p = palette.pixels32[v];
+    return {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16)};
+}
+
+struct Surface {
+    int width, height, depth;
+    long pitch;
+    std::vector<uint8_t> bytes;
+    Surface(int w, int h, int d, int extra)
+        : width(w), height(h), depth(d), pitch(long(w) * (d / 8) + extra),
+          bytes(static_cast<size_t>(pitch) * (h + 1), kUntouched) {}
+    const uint8_t* at(int x, int y) const { return &bytes[y * pitch + x * (depth / 8)]; }
+};
+
+// Checks every destination pixel against the rule and that nothing outside the width x height
+// area (the pitch padding, the row below) was written.
+void expectCopy(const Surface& s, int display, const std::vector<uint8_t>& frame,
+                const PaletteBlock& palette) {
+    const int bpp = s.depth / 8;
+    int wrong = 0;
+    for (int y = 0; y < s.height; ++y) {
+        for (int x = 0; x < s.width; ++x) {
+            int sx, sy;
+            sourceOf(display, s.width, s.height, x, y, sx, sy);
+            const auto expected = bytesFor(s.depth, palette, frame[sy * s.width + sx]);
+            if (std::memcmp(s.at(x, y), expected.data(), bpp) != 0 && ++wrong <= 5)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") does not show (" << sx << ", "
+                              << sy << ")";
+        }
+        for (long b = long(s.width) * bpp; b < s.pitch; ++b)
+            if (s.bytes[y * s.pitch + b] != kUntouched && ++wrong <= 5)
+                ADD_FAILURE() << "padding byte " << b << " of row " << y << " written";
+    }
+    for (long b = 0; b < s.pitch; ++b)
+        if (s.bytes[s.height * s.pitch + b] != kUntouched && ++wrong <= 5)
+            ADD_FAILURE() << "byte " << b << " below the frame written";
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
+
+// Every display function at every depth, on a destination whose rows are wider than the frame.
+TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
+    const PaletteBlock palette = distinctPalette();
+    const int sizes[][2] = {{640, 480}, {320, 200}, {160, 120}, {10, 6}, {9, 7}, {2, 2}, {1, 1}};
+    for (const auto& size : sizes)
+        for (int depth : {8, 16, 24})
+            for (int display = 0; display < 4; ++display) {
+                SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " depth " << depth
+                                                << " display " << display);
+                const auto frame = randomFrame(size[0], size[1], 7u * depth + display);
+                Surface surface(size[0], size[1], depth, 13 + depth / 8);
+                copyFrame(frame.data(), size[0], size[1], display, surface.bytes.data(),
+                          surface.pitch, depth, palette);
+                expectCopy(surface, display, frame, palette);
+            }
+}
+
+TEST(FrameCopy, KaleidoscopeReadsOnlyEvenRowsAndColumns) {
+    const int w = 640, h = 480;
+    std::vector<uint8_t> frame(static_cast<size_t>(w) * (h + 2));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) frame[y * w + x] = (x % 2 || y % 2) ? 1 : 2;
+    Surface surface(w, h, 8, 32);
+    copyFrame(frame.data(), w, h, kDisplayKaleidoscope, surface.bytes.data(), surface.pitch, 8,
+              distinctPalette());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(*surface.at(x, y), 2) << x << ", " << y;
+}
+
+TEST(FrameCopy, WeidthShowsSourceRow478OnBothMiddleRows) {
+    const int w = 640, h = 480;
+    std::vector<uint8_t> frame(static_cast<size_t>(w) * (h + 2));
+    for (int y = 0; y < h; ++y) std::memset(&frame[y * w], y == 478 ? 0xEE : y % 200, w);
+    for (int depth : {8, 16, 24}) {
+        const PaletteBlock palette = distinctPalette();
+        Surface surface(w, h, depth, 24);
+        copyFrame(frame.data(), w, h, kDisplayWeidth, surface.bytes.data(), surface.pitch, depth,
+                  palette);
+        const auto expected = bytesFor(depth, palette, 0xEE);
+        for (int y : {239, 240})
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(std::memcmp(surface.at(x, y), expected.data(), depth / 8), 0)
+                    << "depth " << depth << " pixel " << x << ", " << y;
+    }
+}
+
+TEST(FrameCopy, TwentyFourBitsWritesLowMiddleAndHighBytesInThatOrder) {
+    PaletteBlock palette = {};
+    palette.pixels32[5] = 0xFF332211u;
+    const uint8_t frame[4] = {5, 5, 5, 5};
+    uint8_t out[7];
+    std::memset(out, kUntouched, sizeof out);
+    copyFrame(frame, 2, 1, kDisplayNormal, out, 6, 24, palette);
+    const uint8_t expected[7] = {0x11, 0x22, 0x33, 0x11, 0x22, 0x33, kUntouched};
+    EXPECT_EQ(std::memcmp(out, expected, sizeof out), 0);
+}
+
+TEST(FrameCopy, DisplayOutsideTheTableIsNormal) {
+    const PaletteBlock palette = distinctPalette();
+    const auto frame = randomFrame(32, 8, 3);
+    for (int display : {-1, 4, 99}) {
+        Surface surface(32, 8, 16, 6);
+        copyFrame(frame.data(), 32, 8, display, surface.bytes.data(), surface.pitch, 16, palette);
+        expectCopy(surface, kDisplayNormal, frame, palette);
+    }
+}
+
+TEST(FrameCopy, OtherDepthsAndEmptyFramesWriteNothing) {
+    const PaletteBlock palette = distinctPalette();
+    const auto frame = randomFrame(16, 4, 9);
+    for (int depth : {0, 1, 4, 15, 32}) {
+        std::vector<uint8_t> out(16 * 4 * 4, kUntouched);
+        copyFrame(frame.data(), 16, 4, kDisplayNormal, out.data(), 64, depth, palette);
+        EXPECT_EQ(out, std::vector<uint8_t>(out.size(), kUntouched)) << depth;
+    }
+    std::vector<uint8_t> out(64, kUntouched);
+    copyFrame(frame.data(), 0, 4, kDisplayNormal, out.data(), 16, 8, palette);
+    copyFrame(frame.data(), 16, -1, kDisplayNormal, out.data(), 16, 8, palette);
+    copyFrame(nullptr, 16, 4, kDisplayNormal, out.data(), 16, 8, palette);
+    copyFrame(frame.data(), 16, 4, kDisplayNormal, nullptr, 16, 8, palette);
+    EXPECT_EQ(out, std::vector<uint8_t>(out.size(), kUntouched));
+}
+
+TEST(FrameCopy, CurrentFrameUsesThePluginStateAndCorrectsTheDisplay) {
+    const int w = 64, h = 8;
+    auto frame = randomFrame(w, h, 21);
+    PaletteBlock palette = distinctPalette();
+    uint8_t* const savedBuffer = plugin.currentBuffer;
+    const int savedWidth = plugin.frameWidth, savedHeight = plugin.frameHeight;
+    const PaletteBlock* const savedEntries = currentPaletteEntries;
+    const PixelFormat savedFormat = pixelFormat;
+
+    plugin.currentBuffer = frame.data();
+    plugin.frameWidth = w;
+    plugin.frameHeight = h;
+    plugin.currentDisplay = 7;
+    currentPaletteEntries = &palette;
+    pixelFormat = makePixelFormat(24, 0xFF0000, 0xFF00, 0xFF);
+    Surface surface(w, h, 24, 8);
+    copyCurrentFrame(surface.bytes.data(), surface.pitch);
+    EXPECT_EQ(plugin.currentDisplay, 0);
+    expectCopy(surface, kDisplayNormal, frame, palette);
+
+    plugin.currentDisplay = kDisplayHeight;
+    Surface mirrored(w, h, 24, 8);
+    copyCurrentFrame(mirrored.bytes.data(), mirrored.pitch);
+    expectCopy(mirrored, kDisplayHeight, frame, palette);
+
+    plugin.currentBuffer = savedBuffer;
+    plugin.frameWidth = savedWidth;
+    plugin.frameHeight = savedHeight;
+    plugin.currentDisplay = 0;
+    currentPaletteEntries = savedEntries;
+    pixelFormat = savedFormat;
+}
