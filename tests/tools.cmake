@@ -1,0 +1,27 @@
+# The table tools run as processes (tests/test_tools.cpp, inside quorbel_tests), a test build
+# of spiralmaker whose seed can be fixed, and the short fuzz run of the table reader.
+if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
+    # Test build only: honours QUORBEL_SPIRALMAKER_SEED instead of the clock.
+    add_executable(spiralmaker_seeded ${CMAKE_SOURCE_DIR}/tools/spiralmaker/spiralmaker.cpp)
+    target_compile_definitions(spiralmaker_seeded PRIVATE QUORBEL_TOOL_TEST_BUILD)
+    target_compile_options(spiralmaker_seeded PRIVATE ${QUORBEL_WARNINGS})
+    target_link_libraries(spiralmaker_seeded PRIVATE quorbel_tool_common)
+
+    add_dependencies(quorbel_tests spiralmaker spiralmaker_seeded hurricanemaker spaceflightmaker)
+    target_link_libraries(quorbel_tests PRIVATE quorbel_tool_common)
+    target_compile_definitions(quorbel_tests PRIVATE
+        QUORBEL_SPIRALMAKER="$<TARGET_FILE:spiralmaker>"
+        QUORBEL_SPIRALMAKER_SEEDED="$<TARGET_FILE:spiralmaker_seeded>"
+        QUORBEL_HURRICANEMAKER="$<TARGET_FILE:hurricanemaker>"
+        QUORBEL_SPACEFLIGHTMAKER="$<TARGET_FILE:spaceflightmaker>")
+endif()
+
+if(DEFINED QUORBEL_FUZZ_DIR)
+    # New inputs that the run finds go to the build folder, not into the committed corpus.
+    set(QUORBEL_TABLE_FUZZ_WORK ${CMAKE_BINARY_DIR}/fuzz_work/translation_table)
+    file(MAKE_DIRECTORY ${QUORBEL_TABLE_FUZZ_WORK})
+    add_test(NAME fuzz.translation_table
+        COMMAND ${QUORBEL_FUZZ_DIR}/fuzz/fuzz_translation_table -runs=20000 -seed=1
+                ${QUORBEL_TABLE_FUZZ_WORK} ${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table)
+    set_tests_properties(fuzz.translation_table PROPERTIES LABELS fuzz TIMEOUT 120)
+endif()
