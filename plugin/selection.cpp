@@ -1,16 +1,39 @@
 #include "selection.h"
 
 #include "effects.h"
+#include "favorites.h"
+#include "frame_steps.h"
 #include "instance.h"
+#include "palettes.h"
 #include "random.h"
+#include "translations.h"
 
-// Until palettes, translations and forbiddens are wired in, the random change picks the wave,
-// flame and display function in the final order of draws and switches the translation off.
+namespace {
+// Forbiddens that exclude every triple must not hang the change: after this many draws the
+// last triple drawn stays.
+constexpr int kMaxDraws = 1000;
+} // namespace
+
 void randomChange() {
-    plugin.currentWave = randomNext() % kWaveCount;
-    plugin.currentFlame = randomNext() % kFlameCount;
-    const int r = randomNext() % 6;
-    plugin.currentDisplay = r < 3 ? 0 : r - 2;
-    randomNext(); // the translation decision
-    plugin.currentTranslation = 0;
+    plugin.currentPalette = paletteCount > 0 ? randomNext() % paletteCount : 0;
+    for (int draw = 0; draw < kMaxDraws; ++draw) {
+        plugin.currentWave = randomNext() % kWaveCount;
+        plugin.currentFlame = randomNext() % kFlameCount;
+        const int r = randomNext() % 6;
+        plugin.currentDisplay = r < 3 ? 0 : r - 2;
+        if (isAllowed(plugin.currentWave, plugin.currentFlame, plugin.currentDisplay)) break;
+    }
+    if (randomNext() % 16 < 6 && translationCount > 0) {
+        plugin.currentFlame = 0;
+        takePreparedTranslation();
+    } else {
+        plugin.currentTranslation = 0;
+    }
+    applyPalette();
+}
+
+const char* currentPaletteName() {
+    return plugin.currentPalette >= 0 && plugin.currentPalette < paletteCount
+               ? paletteNames[plugin.currentPalette]
+               : "";
 }

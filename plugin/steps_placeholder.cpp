@@ -5,4 +5,3 @@ bool runPictureEvent() { return false; }
 bool pictureLoaderBusy() { return false; }
 void saveScreenshot(const uint8_t*) {}
 bool loadIntroLetter(char) { return false; }
-const char* currentPaletteName() { return ""; }

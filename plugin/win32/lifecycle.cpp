@@ -1,7 +1,10 @@
 #include "plugin_lifecycle.h"
 
 #include "effects.h"
-#include "favorites.h"
+#include "favorites_store.h"
+#include "keys.h"
+#include "palettes.h"
+#include "presentation.h"
 #include "keymng.h"
 #include "loading_dialog.h"
 #include "objects_hook.h"
@@ -21,6 +24,9 @@ void runConfig(void* instance, void* parent) {
     loadSettings(instance, parent);
     applyResolution();
     listTranslations();
+    enumeratePalettes();
+    loadFavorites();
+    loadForbiddens();
     saveSettings();
 }
 
@@ -73,6 +79,21 @@ bool prepareEffectResources() {
                              loadAllTranslations(progress, bar);
                          });
     }
+    enumeratePalettes();
+    if (settings.Load_All_Palettes)
+        runLoadingDialog("Loading all palettes...", paletteCount,
+                         [](void (*progress)(int, void*), void* bar) {
+                             struct Bar {
+                                 void (*progress)(int, void*);
+                                 void* bar;
+                             } target = {progress, bar};
+                             loadAllPalettes(
+                                 [](int done, int, void* c) {
+                                     const Bar* b = static_cast<const Bar*>(c);
+                                     b->progress(done, b->bar);
+                                 },
+                                 &target);
+                         });
     return true;
 }
 
@@ -85,12 +106,19 @@ void startSelectionFromSettings() {
     plugin.dataSource = settings.DataSource;
     plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
     startTranslations();
+    loadFavorites();
+    loadForbiddens();
+    addFavoriteCommand = addFavorite;
 }
 
-long applyStartPalette() { return 0; }
+long applyStartPalette() {
+    displayPaletteHook = setDisplayPalette;
+    return applyPalette();
+}
 
 void releaseRunResources() {
     freeCurrentObject();
+    if (settings.Load_All_Palettes) guarded("palettes", __LINE__, [] { freePalettes(); });
     shutDownTranslations();
     guarded(kSource, __LINE__, [] {
         std::free(plugin.currentBuffer);

@@ -5,6 +5,7 @@
 #include "frame_loop.h"
 #include "guard.h"
 #include "instance.h"
+#include "palettes.h"
 #include "paths.h"
 #include "plugin_lifecycle.h"
 #include "presentation.h"
@@ -142,6 +143,7 @@ void destroyVisWindow() {
 int failInit() {
     releaseRunResources();
     releasePresentation();
+    displayPaletteHook = nullptr;
     destroyVisWindow();
     return 1;
 }
@@ -236,6 +238,7 @@ void quit(winampVisModule* module) {
     if (settings.Save_On_Exit) saveRunningState();
     releaseRunResources();
     releasePresentation();
+    displayPaletteHook = nullptr;
     if (settings.Log_Errors_To_File) writeLogFooter();
     if (settings.Errors_Warning && plugin.errorCount > 0) {
         char text[512];

@@ -1,6 +1,7 @@
 #include "window_proc.h"
 
 #include "guard.h"
+#include "keys.h"
 #include "presentation.h"
 #include "vis_module.h"
 
@@ -14,13 +15,17 @@ void forwardKey(HWND window, WPARAM wParam, LPARAM lParam) {
         PostMessageA(static_cast<HWND>(module->hwndParent), WM_KEYDOWN, wParam, lParam);
 }
 
+bool held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
 void onKeyDown(HWND window, WPARAM wParam, LPARAM lParam) {
-    switch (wParam) {
-    case VK_ESCAPE:
+    switch (handleKeyCommand(static_cast<unsigned>(wParam), held(VK_SHIFT), held(VK_CONTROL))) {
+    case KeyAction::Close:
         PostMessageA(window, WM_CLOSE, 0, 0);
         break;
-    default:
+    case KeyAction::Forward:
         forwardKey(window, wParam, lParam);
+        break;
+    case KeyAction::Handled:
         break;
     }
 }
