@@ -1,0 +1,353 @@
+// The flames. Each one turns the last frame into the starting image of the next.
+//
+// On entry previousBuffer (S) holds the last frame and currentBuffer (D) the one before it.
+// Copying flames write D from S. In-place flames exchange the pointers again and rewrite the
+// last frame (B) in one pass whose direction decides what the pass sees: an upward pass that
+// reads higher indices sees old values only, a downward one sees values rewritten in the same
+// pass. Guard rows below the image hold the neighbours of the bottom rows.
+//
+// The per-pixel rule is always a quarterFade or halfFade look-up; the fast loops compute the
+// same values sixteen pixels at a time (sum in 16-bit lanes, shift, subtract one with
+// saturation), which is bit-identical to the tables. Rows are processed so that every value
+// read is exactly the one the pixel-by-pixel pass would read at that point.
+#include "flames.h"
+
+#include "effects.h"
+#include "instance.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QUORBEL_SSE2 1
+#endif
+
+uint8_t quarterFade[1024];
+uint8_t halfFade[1024];
+
+void buildFlameTables() {
+    for (int s = 0; s < 1024; ++s) {
+        quarterFade[s] = static_cast<uint8_t>(s >= 4 ? (s / 4 - 1) & 0xFF : 0);
+        halfFade[s] = static_cast<uint8_t>(s >= 2 ? (s / 2 - 1) & 0xFF : 0);
+    }
+}
+
+namespace {
+
+#if QUORBEL_SSE2
+inline __m128i load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+#endif
+
+// d[i] = quarterFade[a[i] + b[i] + c[i] + e[i]], i = 0..n-1 in increasing order. Each block of
+// sixteen is loaded before it is stored, so d may be one of the sources or lie below them.
+void fadeSum4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* e,
+              int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i va = load(a + i), vb = load(b + i), vc = load(c + i), ve = load(e + i);
+        __m128i lo =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero)),
+                          _mm_add_epi16(_mm_unpacklo_epi8(vc, zero), _mm_unpacklo_epi8(ve, zero)));
+        __m128i hi =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero)),
+                          _mm_add_epi16(_mm_unpackhi_epi8(vc, zero), _mm_unpackhi_epi8(ve, zero)));
+        lo = _mm_srli_epi16(lo, 2);
+        hi = _mm_srli_epi16(hi, 2);
+        store(d + i, _mm_subs_epu8(_mm_packus_epi16(lo, hi), one));
+    }
+#endif
+    for (; i < n; ++i) d[i] = quarterFade[a[i] + b[i] + c[i] + e[i]];
+}
+
+// d[i] = quarterFade[a[i] + 2 b[i] + c[i]], same order and aliasing as fadeSum4.
+void fadeSum121(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i va = load(a + i), vb = load(b + i), vc = load(c + i);
+        const __m128i blo = _mm_unpacklo_epi8(vb, zero), bhi = _mm_unpackhi_epi8(vb, zero);
+        __m128i lo =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vc, zero)),
+                          _mm_add_epi16(blo, blo));
+        __m128i hi =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vc, zero)),
+                          _mm_add_epi16(bhi, bhi));
+        lo = _mm_srli_epi16(lo, 2);
+        hi = _mm_srli_epi16(hi, 2);
+        store(d + i, _mm_subs_epu8(_mm_packus_epi16(lo, hi), one));
+    }
+#endif
+    for (; i < n; ++i) d[i] = quarterFade[a[i] + 2 * b[i] + c[i]];
+}
+
+// d[i] = quarterFade[(a[i] + b[i] + c[i] + e[i]) mod 256].
+void fadeWrappedSum4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c,
+                     const uint8_t* e, int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i one = _mm_set1_epi8(1), low6 = _mm_set1_epi8(0x3F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i s = _mm_add_epi8(_mm_add_epi8(load(a + i), load(b + i)),
+                                       _mm_add_epi8(load(c + i), load(e + i)));
+        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 2), low6), one));
+    }
+#endif
+    for (; i < n; ++i) d[i] = quarterFade[(a[i] + b[i] + c[i] + e[i]) & 0xFF];
+}
+
+// d[i] = quarterFade[a[i] | b[i] | c[i] | e[i]].
+void fadeOr4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* e,
+             int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i one = _mm_set1_epi8(1), low6 = _mm_set1_epi8(0x3F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i s = _mm_or_si128(_mm_or_si128(load(a + i), load(b + i)),
+                                       _mm_or_si128(load(c + i), load(e + i)));
+        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 2), low6), one));
+    }
+#endif
+    for (; i < n; ++i) d[i] = quarterFade[a[i] | b[i] | c[i] | e[i]];
+}
+
+// d[i] = halfFade[(a[i] + b[i]) mod 256].
+void halveWrappedSum2(uint8_t* d, const uint8_t* a, const uint8_t* b, int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i one = _mm_set1_epi8(1), low7 = _mm_set1_epi8(0x7F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i s = _mm_add_epi8(load(a + i), load(b + i));
+        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 1), low7), one));
+    }
+#endif
+    for (; i < n; ++i) d[i] = halfFade[(a[i] + b[i]) & 0xFF];
+}
+
+// d[i] = max(d[i] - amount, 0).
+void lower(uint8_t* d, int amount, int n) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i step = _mm_set1_epi8(static_cast<char>(amount));
+    for (; i + 16 <= n; i += 16) store(d + i, _mm_subs_epu8(load(d + i), step));
+#endif
+    for (; i < n; ++i) d[i] = static_cast<uint8_t>(d[i] > amount ? d[i] - amount : 0);
+}
+
+// s / 6 for 0 <= s <= 1530 (six bytes) by a multiply and a shift.
+constexpr unsigned divideBySix(unsigned s) {
+    return (s * 10923u) >> 16;
+}
+constexpr bool divideBySixIsExact() {
+    for (unsigned s = 0; s <= 6 * 255; ++s)
+        if (divideBySix(s) != s / 6) return false;
+    return true;
+}
+static_assert(divideBySixIsExact(), "the multiply-shift must equal the division for six bytes");
+
+struct Frame {
+    uint8_t* b;
+    int w, h, n;
+};
+
+// The buffer an in-place flame rewrites: the pointers are exchanged back first, so that
+// currentBuffer is the last frame.
+Frame inPlaceFrame() {
+    exchangeFrameBuffers();
+    return {plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
+            plugin.frameWidth * plugin.frameHeight};
+}
+
+} // namespace
+
+void flameClear() {
+    std::memset(plugin.currentBuffer, 0,
+                static_cast<size_t>(plugin.frameWidth) * plugin.frameHeight);
+}
+
+void flameOverwrite() {
+    exchangeFrameBuffers();
+}
+
+// Upward, k = 0..N-1: B[k] = qf[B[k+W-1] + B[k+W] + B[k+W+1] + B[k+2W]]; every read lies
+// ahead of the write, so the pass sees old values only.
+void flameUpSlow() {
+    const Frame f = inPlaceFrame();
+    fadeSum4(f.b, f.b + f.w - 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+}
+
+// Downward, e = N..1: B[e] = qf[B[e] + B[e+W-1] + B[e+W] + B[e+W+1]]. Row by row from the
+// bottom: a row's pixels from x = 1 on read only the finished row below; x = 0 reads the last
+// pixel of its own row, which the pass has just rewritten.
+void flameUpFast() {
+    const Frame f = inPlaceFrame();
+    uint8_t* b = f.b;
+    const int w = f.w;
+    b[f.n] = quarterFade[b[f.n] + b[f.n + w - 1] + b[f.n + w] + b[f.n + w + 1]];
+    for (int y = f.h - 1; y >= 0; --y) {
+        uint8_t* r = b + y * w;
+        fadeSum4(r + 1, r + 1, r + w, r + w + 1, r + w + 2, w - 1);
+        if (y > 0) r[0] = quarterFade[r[0] + r[w - 1] + r[w] + r[w + 1]];
+    }
+}
+
+// Upward, k = 0..N-1: B[k] = qf[B[k+1] + B[k+W] + B[k+W+1] + B[k+2W]].
+void flameLeftSlow() {
+    const Frame f = inPlaceFrame();
+    fadeSum4(f.b, f.b + 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+}
+
+// Downward, e = N..1: B[e] = qf[B[e] + 2 B[e+W+1] + B[e+W]]; all reads lie beyond the row.
+void flameLeftFast() {
+    const Frame f = inPlaceFrame();
+    uint8_t* b = f.b;
+    const int w = f.w;
+    b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w + 1] + b[f.n + w]];
+    for (int y = f.h - 1; y >= 0; --y) {
+        uint8_t* r = b + y * w;
+        const int from = y > 0 ? 0 : 1;
+        fadeSum121(r + from, r + from, r + from + w + 1, r + from + w, w - from);
+    }
+}
+
+// Copying, k = 1..N: D[k] = qf[S[k-1] + S[k+W-1] + S[k+W] + S[k+2W]]. The last pixel's read of
+// S[N+2W] lies one byte past the buffer and counts as 0; D[0] is left as it was.
+void flameRightSlow() {
+    const uint8_t* s = plugin.previousBuffer;
+    uint8_t* d = plugin.currentBuffer;
+    const int w = plugin.frameWidth, n = w * plugin.frameHeight;
+    fadeSum4(d + 1, s, s + w, s + w + 1, s + 2 * w + 1, n - 1);
+    d[n] = quarterFade[s[n - 1] + s[n + w - 1] + s[n + w]];
+}
+
+// Downward, e = N..1: B[e] = qf[B[e] + 2 B[e+W-1] + B[e+W]]; as "U-Fa", x = 0 reads its own
+// row's rewritten last pixel.
+void flameRightFast() {
+    const Frame f = inPlaceFrame();
+    uint8_t* b = f.b;
+    const int w = f.w;
+    b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w - 1] + b[f.n + w]];
+    for (int y = f.h - 1; y >= 0; --y) {
+        uint8_t* r = b + y * w;
+        fadeSum121(r + 1, r + 1, r + w, r + w + 1, w - 1);
+        if (y > 0) r[0] = quarterFade[r[0] + 2 * r[w - 1] + r[w]];
+    }
+}
+
+namespace {
+
+// "Water" and "Wa-s": the top part rises (k = 0..W+N/2-1 reads the rows below), the bottom
+// part from j = N-N/2+1 to N sinks (reads the rows above). The second pass overwrites what
+// the first wrote there, so each byte is written once here by the pass that decides it.
+template <bool wrapped> void water() {
+    const uint8_t* s = plugin.previousBuffer;
+    uint8_t* d = plugin.currentBuffer;
+    const int w = plugin.frameWidth, n = w * plugin.frameHeight;
+    const int bottom = n - n / 2 + 1; // first byte of the sinking part
+    auto sum4 = wrapped ? fadeWrappedSum4 : fadeSum4;
+    sum4(d, s + w - 1, s + w, s + w + 1, s + 2 * w, bottom);
+    const uint8_t* up = s + bottom - w;
+    sum4(d + bottom, up, up + 1, up - w, up - w + 1, n - bottom + 1);
+}
+
+} // namespace
+
+void flameWater() {
+    water<false>();
+}
+void flameWaterSubtle() {
+    water<true>();
+}
+
+// Copying, k = 0..N-1: D[k] = qf[S[k+W] + 2 S[k+W+1] + S[k+W+2]].
+void flameSkyline() {
+    const uint8_t* s = plugin.previousBuffer;
+    const int w = plugin.frameWidth;
+    fadeSum121(plugin.currentBuffer, s + w, s + w + 1, s + w + 2, w * plugin.frameHeight);
+}
+
+// Copying, k = 1..N: D[k] = qf[S[k+W-1] | S[k+W] | S[k+W+1] | S[k+2W]], S[N+2W] counting as 0.
+void flameWeird() {
+    const uint8_t* s = plugin.previousBuffer;
+    uint8_t* d = plugin.currentBuffer;
+    const int w = plugin.frameWidth, n = w * plugin.frameHeight;
+    fadeOr4(d + 1, s + w, s + w + 1, s + w + 2, s + 2 * w + 1, n - 1);
+    d[n] = quarterFade[s[n + w - 1] | s[n + w] | s[n + w + 1]];
+}
+
+// Upward, k = 0..N-1: B[k] = hf[(B[k+2W] + B[k+W-1]) mod 256].
+void flameZzz() {
+    const Frame f = inPlaceFrame();
+    halveWrappedSum2(f.b, f.b + 2 * f.w, f.b + f.w - 1, f.n);
+}
+
+// In place, e = N..1: each of B[e..e+3] is lowered by 2 (not below 0). The groups overlap, so
+// byte i is lowered once for every e in max(1, i-3)..min(N, i): bytes 4..N by 8, bytes 1, 2, 3
+// and N+3, N+2, N+1 by 2, 4 and 6, byte 0 not at all.
+void flameFade() {
+    const Frame f = inPlaceFrame();
+    uint8_t* b = f.b;
+    for (int i = 1; i <= 3; ++i) lower(b + i, 2 * i, 1);
+    lower(b + 4, 8, f.n - 3);
+    for (int i = 1; i <= 3; ++i) lower(b + f.n + i, 8 - 2 * i, 1);
+}
+
+// Copying: row 0 black, row r+1 = row r of S. The picture falls without fading.
+void flameDown() {
+    const int w = plugin.frameWidth, n = w * plugin.frameHeight;
+    std::memset(plugin.currentBuffer, 0, w);
+    std::memcpy(plugin.currentBuffer + w, plugin.previousBuffer, n - w);
+}
+
+// Upward, e = W..W+N-1: B[e] = (B[e+W] + B[e-W] + B[e+2] + B[e-1] + B[e] + B[e+1]) / 6, where
+// B[e-W] and B[e-1] are already rewritten. Row by row: the five terms other than B[e-1] are
+// summed for a stretch of the row before it is rewritten; then the stretch is rewritten left
+// to right carrying the new left neighbour.
+void flameTest() {
+    const Frame f = inPlaceFrame();
+    const int w = f.w;
+    constexpr int kStretch = 640;
+    uint16_t sums[kStretch];
+    for (int y = 1; y <= f.h; ++y) {
+        uint8_t* r = f.b + y * w;
+        unsigned left = r[-1];
+        for (int x0 = 0; x0 < w; x0 += kStretch) {
+            const int count = w - x0 < kStretch ? w - x0 : kStretch;
+            uint8_t* p = r + x0;
+            int i = 0;
+#if QUORBEL_SSE2
+            const __m128i zero = _mm_setzero_si128();
+            for (; i + 8 <= count; i += 8) {
+                const __m128i t = _mm_add_epi16(
+                    _mm_add_epi16(
+                        _mm_unpacklo_epi8(
+                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + w)), zero),
+                        _mm_unpacklo_epi8(
+                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i - w)), zero)),
+                    _mm_add_epi16(
+                        _mm_add_epi16(
+                            _mm_unpacklo_epi8(
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + 2)), zero),
+                            _mm_unpacklo_epi8(
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), zero)),
+                        _mm_unpacklo_epi8(
+                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + 1)), zero)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), t);
+            }
+#endif
+            for (; i < count; ++i)
+                sums[i] = static_cast<uint16_t>(p[i + w] + p[i - w] + p[i + 2] + p[i] + p[i + 1]);
+            for (i = 0; i < count; ++i) {
+                left = divideBySix(sums[i] + left);
+                p[i] = static_cast<uint8_t>(left);
+            }
+        }
+    }
+}
