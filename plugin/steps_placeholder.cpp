@@ -4,4 +4,3 @@
 bool runPictureEvent() { return false; }
 bool pictureLoaderBusy() { return false; }
 void saveScreenshot(const uint8_t*) {}
-bool loadIntroLetter(char) { return false; }
