@@ -3,7 +3,9 @@
 #include "effects.h"
 #include "favorites_store.h"
 #include "keys.h"
+#include "gbm.h"
 #include "palettes.h"
+#include "pics.h"
 #include "presentation.h"
 #include "keymng.h"
 #include "loading_dialog.h"
@@ -25,6 +27,7 @@ void runConfig(void* instance, void* parent) {
     applyResolution();
     listTranslations();
     enumeratePalettes();
+    listPictures();
     loadFavorites();
     loadForbiddens();
     saveSettings();
@@ -65,7 +68,7 @@ void saveRunningState() {
     saveSettings();
 }
 
-void startBitmapLibrary() {}
+void startBitmapLibrary() { gbm_init(); }
 
 void clearLoaderThreads() {}
 
@@ -94,6 +97,12 @@ bool prepareEffectResources() {
                                  },
                                  &target);
                          });
+    listPictures();
+    if (settings.Load_All_Pics)
+        runLoadingDialog("Allocating and loading all pictures...", pictureCount,
+                         [](void (*progress)(int, void*), void* bar) {
+                             loadAllPictures(progress, bar);
+                         });
     return true;
 }
 
@@ -106,6 +115,7 @@ void startSelectionFromSettings() {
     plugin.dataSource = settings.DataSource;
     plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
     startTranslations();
+    startPictures();
     loadFavorites();
     loadForbiddens();
     addFavoriteCommand = addFavorite;
@@ -119,7 +129,9 @@ long applyStartPalette() {
 void releaseRunResources() {
     freeCurrentObject();
     if (settings.Load_All_Palettes) guarded("palettes", __LINE__, [] { freePalettes(); });
+    shutDownPictures();
     shutDownTranslations();
+    gbm_deinit();
     guarded(kSource, __LINE__, [] {
         std::free(plugin.currentBuffer);
         plugin.currentBuffer = nullptr;
