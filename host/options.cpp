@@ -1,0 +1,377 @@
+#include "options.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower((unsigned char)c));
+    return s;
+}
+
+// A whole decimal number in [minimum, maximum].
+bool parseNumber(const std::string& text, long long minimum, long long maximum, long long& out) {
+    if (text.empty() || text.size() > 18) return false;
+    size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-') {
+        negative = true;
+        i = 1;
+        if (text.size() == 1) return false;
+    }
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (!std::isdigit((unsigned char)text[i])) return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (negative) value = -value;
+    if (value < minimum || value > maximum) return false;
+    out = value;
+    return true;
+}
+
+constexpr long long kMaxFrame = 100000000;
+
+// "FRAME:REST" with FRAME >= 1.
+bool splitFrame(const std::string& text, int& frame, std::string& rest) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    long long f;
+    if (!parseNumber(text.substr(0, colon), 1, kMaxFrame, f)) return false;
+    frame = int(f);
+    rest = text.substr(colon + 1);
+    return true;
+}
+
+struct NamedKey {
+    const char* name;
+    int code;
+};
+
+const NamedKey kNamedKeys[] = {
+    {"backspace", 0x08}, {"back", 0x08},    {"tab", 0x09},        {"return", 0x0D},
+    {"enter", 0x0D},     {"pause", 0x13},   {"capslock", 0x14},   {"escape", 0x1B},
+    {"esc", 0x1B},       {"space", 0x20},   {"pageup", 0x21},     {"prior", 0x21},
+    {"pagedown", 0x22},  {"next", 0x22},    {"end", 0x23},        {"home", 0x24},
+    {"left", 0x25},      {"up", 0x26},      {"right", 0x27},      {"down", 0x28},
+    {"insert", 0x2D},    {"delete", 0x2E},  {"numpad0", 0x60},    {"numpad1", 0x61},
+    {"numpad2", 0x62},   {"numpad3", 0x63}, {"numpad4", 0x64},    {"numpad5", 0x65},
+    {"numpad6", 0x66},   {"numpad7", 0x67}, {"numpad8", 0x68},    {"numpad9", 0x69},
+    {"multiply", 0x6A},  {"add", 0x6B},     {"subtract", 0x6D},   {"decimal", 0x6E},
+    {"divide", 0x6F},    {"numlock", 0x90}, {"scrolllock", 0x91},
+};
+
+} // namespace
+
+int virtualKeyFromName(const std::string& name) {
+    if (name.size() == 1) {
+        unsigned char c = (unsigned char)std::toupper((unsigned char)name[0]);
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
+        return -1;
+    }
+    std::string n = lower(name);
+    for (const NamedKey& k : kNamedKeys)
+        if (n == k.name) return k.code;
+    if (n.size() >= 2 && n[0] == 'f') {
+        long long f;
+        if (parseNumber(n.substr(1), 1, 24, f)) return int(0x70 + f - 1);
+    }
+    if (n.size() > 2 && n[0] == '0' && n[1] == 'x') {
+        char* end = nullptr;
+        long v = std::strtol(n.c_str() + 2, &end, 16);
+        if (*end == 0 && n.size() <= 4 && v >= 1 && v <= 0xFE) return int(v);
+        return -1;
+    }
+    if (n.size() > 2 && n.compare(0, 2, "vk") == 0) {
+        long long v;
+        if (parseNumber(n.substr(2), 1, 254, v)) return int(v);
+    }
+    return -1;
+}
+
+bool isExtendedKey(int vk) {
+    switch (vk) {
+    case 0x21:
+    case 0x22:
+    case 0x23:
+    case 0x24: // Page Up/Down, End, Home
+    case 0x25:
+    case 0x26:
+    case 0x27:
+    case 0x28: // arrows
+    case 0x2D:
+    case 0x2E: // Insert, Delete
+    case 0x6F:
+    case 0x90: // Divide, Num Lock
+    case 0xA3:
+    case 0xA5: // right Ctrl, right Alt
+    case 0x5B:
+    case 0x5C:
+    case 0x5D: // Windows keys, Apps
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint32_t keyDownLParam(unsigned scanCode, bool extended) {
+    return 1u | (uint32_t(scanCode & 0xFF) << 16) | (extended ? (1u << 24) : 0u);
+}
+
+std::string quoteEventText(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool isVisualisationPluginName(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    std::string name = lower(slash == std::string::npos ? path : path.substr(slash + 1));
+    return name.size() > 8 && name.compare(0, 4, "vis_") == 0 &&
+           name.compare(name.size() - 4, 4, ".dll") == 0;
+}
+
+const char* hostUsage() {
+    return "Usage: host.exe [options] vis_NAME.dll ...\n"
+           "\n"
+           "A small Winamp-compatible player for visualisation plug-ins. It loads each\n"
+           "vis_*.dll named, fills the module's parent window and instance, and either\n"
+           "runs it (Init, Render at the frame rate on a visualisation thread, Quit) or\n"
+           "calls its Config. Every event is printed as one line (see host/README.md).\n"
+           "\n"
+           "Audio:\n"
+           "  --wav FILE              play a PCM WAV file (8/16 bit, mono/stereo, any rate);\n"
+           "                          without it a built-in demo track plays (120 bpm)\n"
+           "  --mute                  no sound output even when a sound device exists\n"
+           "  --position MS           start playing at MS milliseconds\n"
+           "\n"
+           "Run:\n"
+           "  --frames N              call Quit after N frames (default: run until the\n"
+           "                          plug-in's window closes)\n"
+           "  --fps N                 frames a second, 1..1000 (default 40)\n"
+           "  --fast                  render as fast as possible; the play position is\n"
+           "                          frame x 1000 / fps ms, so runs are repeatable; no sound\n"
+           "  --runs N                start the plug-in N times in a row (default 1)\n"
+           "  --config                call Config (on the main thread) instead of a run\n"
+           "  --probe-module          report whether getModule(0) gives the same pointer\n"
+           "                          twice and getModule(1) and getModule(-1) give null\n"
+           "  --expect-init-fail      a failing Init is the expected outcome\n"
+           "  --quit-after-failed-init  call Quit even when Init failed\n"
+           "\n"
+           "Player window (class \"Winamp v1.x\"):\n"
+           "  --title TEXT            window title, the playlist line\n"
+           "                          (default \"1. Artist - Title - Winamp\")\n"
+           "\n"
+           "Script (frames count from 1; changes and keys come before that frame's Render,\n"
+           "captures after it; each option may be repeated):\n"
+           "  --key FRAME:KEY         press KEY in the plug-in's window; KEY is a letter,\n"
+           "                          digit, name (escape, space, return, tab, left, right,\n"
+           "                          up, down, home, end, pageup, pagedown, insert, delete,\n"
+           "                          f1..f24, numpad0..numpad9, ...) or a code (0x70,\n"
+           "                          vk112), optionally after shift+ and/or ctrl+\n"
+           "  --set-title FRAME:TEXT  change the player window's title\n"
+           "  --set-position FRAME:MS jump the play position to MS milliseconds\n"
+           "  --capture FRAME:FILE    save the plug-in window's client area as a 24-bit BMP\n"
+           "  --capture-from-screen   capture from the screen instead of the window DC\n"
+           "  --dialog CAPTION BUTTON press BUTTON (its text, or #ID) in the dialog or message\n"
+           "                          box with that caption when it appears (a trailing *\n"
+           "                          in CAPTION matches any rest); the run fails when it\n"
+           "                          never appears\n"
+           "  --dialog-optional CAPTION BUTTON   the same, but the dialog need not appear\n"
+           "\n"
+           "Output:\n"
+           "  --log FILE              append every event line to FILE as well\n"
+           "  --help                  this text\n"
+           "\n"
+           "Exit codes: 0 success, 1 the plug-in crashed the host, 2 bad command line,\n"
+           "3 plug-in not loadable (no file, no winampVisGetHeader, bad header, no module),\n"
+           "4 Init failed (or succeeded with --expect-init-fail), 5 a scripted dialog never\n"
+           "appeared or had no such button, 6 a scripted key or capture could not be done.\n";
+}
+
+bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error) {
+    HostOptions o;
+    auto need = [&](size_t& i, size_t count) {
+        if (i + count >= args.size()) {
+            error = args[i] + " needs " + (count == 1 ? "a value" : "two values");
+            return false;
+        }
+        return true;
+    };
+    auto number = [&](const std::string& option, const std::string& text, long long minimum,
+                      long long maximum, long long& value) {
+        if (parseNumber(text, minimum, maximum, value)) return true;
+        error = option + ": not a number in " + std::to_string(minimum) + ".." +
+                std::to_string(maximum) + ": " + text;
+        return false;
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        long long v;
+        if (a == "--help" || a == "-h" || a == "/?") {
+            o.help = true;
+            out = o;
+            return true;
+        } else if (a == "--wav") {
+            if (!need(i, 1)) return false;
+            o.wavFile = args[++i];
+        } else if (a == "--mute") {
+            o.mute = true;
+        } else if (a == "--position") {
+            if (!need(i, 1) || !number(a, args[i + 1], 0, 0xFFFFFFFFll, v)) return false;
+            o.startMs = uint32_t(v);
+            ++i;
+        } else if (a == "--frames") {
+            if (!need(i, 1) || !number(a, args[i + 1], 0, kMaxFrame, v)) return false;
+            o.frames = int(v);
+            ++i;
+        } else if (a == "--fps") {
+            if (!need(i, 1) || !number(a, args[i + 1], 1, 1000, v)) return false;
+            o.fps = int(v);
+            ++i;
+        } else if (a == "--fast") {
+            o.fast = true;
+        } else if (a == "--runs") {
+            if (!need(i, 1) || !number(a, args[i + 1], 1, 1000, v)) return false;
+            o.runs = int(v);
+            ++i;
+        } else if (a == "--config") {
+            o.config = true;
+        } else if (a == "--probe-module") {
+            o.probeModule = true;
+        } else if (a == "--expect-init-fail") {
+            o.expectInitFail = true;
+        } else if (a == "--quit-after-failed-init") {
+            o.quitAfterFailedInit = true;
+        } else if (a == "--title") {
+            if (!need(i, 1)) return false;
+            o.title = args[++i];
+        } else if (a == "--key") {
+            if (!need(i, 1)) return false;
+            ScriptedKey k;
+            std::string spec;
+            if (!splitFrame(args[i + 1], k.frame, spec)) {
+                error = "--key: expected FRAME:KEY, got " + args[i + 1];
+                return false;
+            }
+            k.text = spec;
+            std::string rest = spec;
+            for (;;) {
+                std::string l = lower(rest);
+                if (l.compare(0, 6, "shift+") == 0 && rest.size() > 6) {
+                    k.shift = true;
+                    rest = rest.substr(6);
+                } else if (l.compare(0, 5, "ctrl+") == 0 && rest.size() > 5) {
+                    k.ctrl = true;
+                    rest = rest.substr(5);
+                } else {
+                    break;
+                }
+            }
+            k.virtualKey = virtualKeyFromName(rest);
+            if (k.virtualKey < 0) {
+                error = "--key: unknown key name: " + rest;
+                return false;
+            }
+            o.keys.push_back(k);
+            ++i;
+        } else if (a == "--set-title") {
+            if (!need(i, 1)) return false;
+            ScriptedTitle t;
+            if (!splitFrame(args[i + 1], t.frame, t.text)) {
+                error = "--set-title: expected FRAME:TEXT, got " + args[i + 1];
+                return false;
+            }
+            o.titles.push_back(t);
+            ++i;
+        } else if (a == "--set-position") {
+            if (!need(i, 1)) return false;
+            ScriptedPosition p;
+            std::string ms;
+            if (!splitFrame(args[i + 1], p.frame, ms) || !parseNumber(ms, 0, 0xFFFFFFFFll, v)) {
+                error = "--set-position: expected FRAME:MS, got " + args[i + 1];
+                return false;
+            }
+            p.ms = uint32_t(v);
+            o.positions.push_back(p);
+            ++i;
+        } else if (a == "--capture") {
+            if (!need(i, 1)) return false;
+            ScriptedCapture c;
+            if (!splitFrame(args[i + 1], c.frame, c.file) || c.file.empty()) {
+                error = "--capture: expected FRAME:FILE, got " + args[i + 1];
+                return false;
+            }
+            o.captures.push_back(c);
+            ++i;
+        } else if (a == "--capture-from-screen") {
+            o.captureFromScreen = true;
+        } else if (a == "--dialog" || a == "--dialog-optional") {
+            if (!need(i, 2)) return false;
+            ScriptedDialog d;
+            d.caption = args[i + 1];
+            d.button = args[i + 2];
+            d.optional = a == "--dialog-optional";
+            if (d.button.empty()) {
+                error = a + ": empty button name";
+                return false;
+            }
+            o.dialogs.push_back(d);
+            i += 2;
+        } else if (a == "--log") {
+            if (!need(i, 1)) return false;
+            o.logFile = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option: " + a;
+            return false;
+        } else if (isVisualisationPluginName(a)) {
+            o.plugins.push_back(a);
+        } else {
+            error = "not a visualisation plug-in (players load only vis_*.dll): " + a;
+            return false;
+        }
+    }
+    if (o.plugins.empty()) {
+        error = "no plug-in named (host.exe --help for usage)";
+        return false;
+    }
+    if (o.config &&
+        (!o.keys.empty() || !o.captures.empty() || !o.titles.empty() || !o.positions.empty())) {
+        error = "--config shows the configuration only: keys, captures, titles and positions "
+                "need a run";
+        return false;
+    }
+    out = o;
+    return true;
+}

@@ -1,0 +1,86 @@
+// Command line of the host and the text form of its event lines. Portable: no Windows headers,
+// unit tested natively.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScriptedKey {
+    int frame = 0;      // delivered before this frame's Render (frames count from 1)
+    int virtualKey = 0; // Windows virtual-key code
+    bool shift = false;
+    bool ctrl = false;
+    std::string text; // as given on the command line, for the event line
+};
+
+struct ScriptedTitle {
+    int frame = 0;
+    std::string text;
+};
+
+struct ScriptedPosition {
+    int frame = 0;
+    uint32_t ms = 0;
+};
+
+struct ScriptedCapture {
+    int frame = 0; // captured after this frame's Render
+    std::string file;
+};
+
+struct ScriptedDialog {
+    std::string caption; // exact caption; a trailing '*' matches any rest
+    std::string button;  // button text without '&', or "#ID"
+    bool optional = false;
+};
+
+struct HostOptions {
+    std::vector<std::string> plugins;
+    std::string wavFile; // empty: the built-in demo track
+    std::string title = "1. Artist - Title - Winamp";
+    int fps = 40;
+    bool fast = false;
+    bool mute = false;
+    int frames = 0; // 0: until the plug-in's window closes
+    int runs = 1;
+    uint32_t startMs = 0;
+    bool config = false;
+    bool probeModule = false;
+    bool expectInitFail = false;
+    bool quitAfterFailedInit = false;
+    bool captureFromScreen = false;
+    std::string logFile;
+    bool help = false;
+
+    std::vector<ScriptedKey> keys;
+    std::vector<ScriptedTitle> titles;
+    std::vector<ScriptedPosition> positions;
+    std::vector<ScriptedCapture> captures;
+    std::vector<ScriptedDialog> dialogs;
+};
+
+// Parses the arguments after the program name. False with a one-line reason on a bad command
+// line; --help sets help and stops there.
+bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
+
+// The usage text printed by --help.
+const char* hostUsage();
+
+// Virtual-key code for a key name: a letter or digit, a name such as "escape", "space",
+// "f1".."f24", "left", "pageup", or a code written "0x70" / "vk112". -1 when unknown.
+int virtualKeyFromName(const std::string& name);
+
+// True for keys whose WM_KEYDOWN lParam carries the extended-key bit (arrows, Insert, Delete,
+// Home, End, Page Up/Down, Num Lock, Divide, the right-hand Ctrl and Alt, ...).
+bool isExtendedKey(int virtualKey);
+
+// WM_KEYDOWN lParam for a first press: repeat count 1, the scan code, the extended bit.
+uint32_t keyDownLParam(unsigned scanCode, bool extended);
+
+// Text field of an event line: in double quotes, with \\, \", \n, \r, \t and \xHH escapes so
+// that the line stays one line of printable ASCII.
+std::string quoteEventText(const std::string& text);
+
+// A plug-in file name that players load: "vis_*.dll", compared without regard to case, on the
+// file-name part of the path (after the last '\\' or '/').
+bool isVisualisationPluginName(const std::string& path);

@@ -1,0 +1,165 @@
+// The host's command line, key names and event-line quoting.
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+HostOptions parse(std::vector<std::string> args) {
+    HostOptions o;
+    std::string error;
+    EXPECT_TRUE(parseHostOptions(args, o, error)) << error;
+    return o;
+}
+
+std::string parseFails(std::vector<std::string> args) {
+    HostOptions o;
+    std::string error;
+    EXPECT_FALSE(parseHostOptions(args, o, error));
+    return error;
+}
+
+} // namespace
+
+TEST(HostOptions, DefaultsAreAPlayerAtFortyFramesASecond) {
+    HostOptions o = parse({"Plugins\\vis_quorbel.dll"});
+    ASSERT_EQ(o.plugins.size(), 1u);
+    EXPECT_EQ(o.title, "1. Artist - Title - Winamp");
+    EXPECT_EQ(o.fps, 40);
+    EXPECT_FALSE(o.fast);
+    EXPECT_EQ(o.frames, 0);
+    EXPECT_EQ(o.runs, 1);
+    EXPECT_TRUE(o.wavFile.empty());
+}
+
+TEST(HostOptions, ScriptEntriesKeepTheirFramesAndOrder) {
+    HostOptions o = parse({"--fast",
+                           "--frames",
+                           "30",
+                           "--key",
+                           "3:shift+W",
+                           "--key",
+                           "3:Ctrl+Shift+m",
+                           "--key",
+                           "4:f12",
+                           "--set-title",
+                           "5:2. A - B: C",
+                           "--set-position",
+                           "6:61000",
+                           "--capture",
+                           "7:shot 7.bmp",
+                           "--dialog",
+                           "Quorbel-4-MODPlug",
+                           "OK",
+                           "--dialog-optional",
+                           "Errors*",
+                           "#1",
+                           "vis_x.dll"});
+    ASSERT_EQ(o.keys.size(), 3u);
+    EXPECT_EQ(o.keys[0].frame, 3);
+    EXPECT_EQ(o.keys[0].virtualKey, 'W');
+    EXPECT_TRUE(o.keys[0].shift);
+    EXPECT_FALSE(o.keys[0].ctrl);
+    EXPECT_EQ(o.keys[1].virtualKey, 'M');
+    EXPECT_TRUE(o.keys[1].shift && o.keys[1].ctrl);
+    EXPECT_EQ(o.keys[2].virtualKey, 0x7B);
+    ASSERT_EQ(o.titles.size(), 1u);
+    EXPECT_EQ(o.titles[0].text, "2. A - B: C"); // only the first colon separates
+    EXPECT_EQ(o.positions[0].ms, 61000u);
+    EXPECT_EQ(o.captures[0].file, "shot 7.bmp");
+    ASSERT_EQ(o.dialogs.size(), 2u);
+    EXPECT_FALSE(o.dialogs[0].optional);
+    EXPECT_TRUE(o.dialogs[1].optional);
+    EXPECT_EQ(o.dialogs[1].button, "#1");
+}
+
+TEST(HostOptions, RejectsBadCommandLines) {
+    EXPECT_EQ(parseFails({}), "no plug-in named (host.exe --help for usage)");
+    EXPECT_NE(parseFails({"quorbel.dll"}).find("vis_*.dll"), std::string::npos);
+    EXPECT_EQ(parseFails({"--speed", "vis_a.dll"}), "unknown option: --speed");
+    EXPECT_NE(parseFails({"--frames", "-1", "vis_a.dll"}).find("--frames"), std::string::npos);
+    EXPECT_NE(parseFails({"--fps", "0", "vis_a.dll"}).find("--fps"), std::string::npos);
+    EXPECT_NE(parseFails({"vis_a.dll", "--frames"}).find("needs a value"), std::string::npos);
+    EXPECT_NE(parseFails({"--key", "0:W", "vis_a.dll"}).find("FRAME:KEY"), std::string::npos);
+    EXPECT_NE(parseFails({"--key", "2:hyper+W", "vis_a.dll"}).find("unknown key"),
+              std::string::npos);
+    EXPECT_NE(parseFails({"--set-position", "2:soon", "vis_a.dll"}).find("FRAME:MS"),
+              std::string::npos);
+    EXPECT_NE(parseFails({"vis_a.dll", "--dialog", "Caption"}).find("two values"),
+              std::string::npos);
+    EXPECT_NE(parseFails({"--config", "--key", "1:W", "vis_a.dll"}).find("need a run"),
+              std::string::npos);
+}
+
+TEST(HostOptions, HelpStopsParsingAndNamesEveryOption) {
+    HostOptions o;
+    std::string error;
+    ASSERT_TRUE(parseHostOptions({"--help", "--nonsense"}, o, error));
+    EXPECT_TRUE(o.help);
+    std::string usage = hostUsage();
+    for (const char* option : {"--wav",
+                               "--mute",
+                               "--position",
+                               "--frames",
+                               "--fps",
+                               "--fast",
+                               "--runs",
+                               "--config",
+                               "--probe-module",
+                               "--expect-init-fail",
+                               "--quit-after-failed-init",
+                               "--title",
+                               "--key",
+                               "--set-title",
+                               "--set-position",
+                               "--capture",
+                               "--capture-from-screen",
+                               "--dialog",
+                               "--dialog-optional",
+                               "--log",
+                               "--help"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST(HostKeys, NamesAndCodes) {
+    EXPECT_EQ(virtualKeyFromName("a"), 'A');
+    EXPECT_EQ(virtualKeyFromName("7"), '7');
+    EXPECT_EQ(virtualKeyFromName("Escape"), 0x1B);
+    EXPECT_EQ(virtualKeyFromName("space"), 0x20);
+    EXPECT_EQ(virtualKeyFromName("F1"), 0x70);
+    EXPECT_EQ(virtualKeyFromName("f24"), 0x87);
+    EXPECT_EQ(virtualKeyFromName("left"), 0x25);
+    EXPECT_EQ(virtualKeyFromName("0xBA"), 0xBA);
+    EXPECT_EQ(virtualKeyFromName("vk112"), 112);
+    EXPECT_EQ(virtualKeyFromName("f25"), -1);
+    EXPECT_EQ(virtualKeyFromName("0x100"), -1);
+    EXPECT_EQ(virtualKeyFromName("vk0"), -1);
+    EXPECT_EQ(virtualKeyFromName("-"), -1);
+    EXPECT_EQ(virtualKeyFromName(""), -1);
+}
+
+TEST(HostKeys, KeyDownLParamCarriesScanCodeAndExtendedBit) {
+    EXPECT_EQ(keyDownLParam(0x11, false), 0x00110001u); // W
+    EXPECT_EQ(keyDownLParam(0x4B, true), 0x014B0001u);  // left arrow
+    EXPECT_TRUE(isExtendedKey(0x25));
+    EXPECT_TRUE(isExtendedKey(0x2E));
+    EXPECT_FALSE(isExtendedKey('W'));
+    EXPECT_FALSE(isExtendedKey(0x70));
+}
+
+TEST(HostEvents, QuotedTextStaysOnePrintableLine) {
+    EXPECT_EQ(quoteEventText("plain"), "\"plain\"");
+    EXPECT_EQ(quoteEventText("a \"b\" \\ c"), "\"a \\\"b\\\" \\\\ c\"");
+    EXPECT_EQ(quoteEventText("one\ntwo\r\tx"), "\"one\\ntwo\\r\\tx\"");
+    EXPECT_EQ(quoteEventText(std::string("\x01\xE9", 2)), "\"\\x01\\xE9\"");
+}
+
+TEST(HostEvents, PluginNamesFollowThePlayers) {
+    EXPECT_TRUE(isVisualisationPluginName("vis_quorbel.dll"));
+    EXPECT_TRUE(isVisualisationPluginName("C:\\Winamp\\Plugins\\VIS_Quorbel.DLL"));
+    EXPECT_TRUE(isVisualisationPluginName("build/Plugins/vis_probe.dll"));
+    EXPECT_FALSE(isVisualisationPluginName("Plugins\\gbm.dll"));
+    EXPECT_FALSE(isVisualisationPluginName("vis_/x.dll"));
+    EXPECT_FALSE(isVisualisationPluginName("vis_.dll"));
+    EXPECT_FALSE(isVisualisationPluginName("vis_quorbel.exe"));
+}
