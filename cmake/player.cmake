@@ -35,6 +35,8 @@ foreach(folder maps objs pics)
     set(source ${CMAKE_SOURCE_DIR}/data/${folder})
     if(IS_DIRECTORY ${source})
         file(GLOB_RECURSE folder_files CONFIGURE_DEPENDS ${source}/*)
+        # Names such as "$.obj" cannot stand in a build rule; the copy still takes every file.
+        list(FILTER folder_files INCLUDE REGEX "/[A-Za-z0-9_-]+\\.[A-Za-z]+$")
         set(stamp ${CMAKE_BINARY_DIR}/player-${folder}.stamp)
         add_custom_command(OUTPUT ${stamp}
             COMMAND ${CMAKE_COMMAND} -E remove_directory ${QUORBEL_PLAYER_DIR}/${folder}
