@@ -1,0 +1,392 @@
+"""Wine tests of the real plug-in (vis_quorbel_test.dll, the plug-in with its fault-injection
+hooks) inside our host: start and stop, faults, settings in the registry, display modes,
+translations, keys, favourites and screen shots."""
+import filecmp
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+from harness import Env
+
+KEY = "HKLM\\Software\\Quorbel\\Quorbel-4-Winamp"
+USER_KEY = "HKCU\\Software\\Quorbel\\Quorbel-4-Winamp"
+FAVORITES = KEY + "\\Favorites"
+WINDOWED = 4  # 640 x 480 in a window
+TABLES = ["space.tab", "rotate.tab", "down_spiral.tab", "huricane.tab", "big_wheel.tab"]
+
+# Settings that keep a run quiet and deterministic: no random changes, no song text, no intro.
+QUIET = {"Version": 0x150, "Random": 0, "Show_ID3": 0, "Show_3D_song_intro": 0,
+         "Resolution": WINDOWED, "Errors_Warning": 0}
+
+
+class PluginTest(unittest.TestCase):
+    env = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.env = Env()
+
+    def setUp(self):
+        self.env.reset_registry()
+        self.work = tempfile.mkdtemp(prefix="plugin-", dir=self.env.state["work"])
+        self.log = os.path.join(self.env.prefix, "drive_c", "quorbel_errors.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def dll(self, name="vis_quorbel_test.dll"):
+        return os.path.join(self.env.win32, "plugin", "win32", name)
+
+    def player(self, data=("maps", "objs", "pics"), dll=None):
+        return self.env.make_player(self.work, plugin=dll or self.dll(), data=data)
+
+    def settings(self, values, key=KEY):
+        for name, value in values.items():
+            self.env.reg_add(key, name, value)
+
+    def run_plugin(self, player, args, depth=16, timeout=120, env=None, desktop=None):
+        result = self.env.run_host(player, ["--fast", "--mute"] + list(args), depth=depth,
+                                   timeout=timeout, env=env, desktop=desktop)
+        self.assertFalse(result.timed_out, result.output)
+        return result
+
+    def value(self, name, key=KEY):
+        found = self.env.reg_query(key, name)
+        return found[1] if found else None
+
+    def assertCleanRun(self, result, frames=None):
+        self.assertEqual(result.code, 0, result.output)
+        self.assertEqual(result.one("init")["result"], "0", result.output)
+        self.assertEqual(result.host("render"), [], "Render returned non-zero")
+        self.assertEqual(result.one("windows-gone")["gone"], "1", result.output)
+        if frames is not None:
+            self.assertEqual(result.one("frames")["rendered"], str(frames), result.output)
+
+    def dialog_texts(self, result, caption):
+        texts, inside = [], False
+        for event in result.events:
+            if event.name == "dialog":
+                inside = event["caption"] == caption
+            elif event.name == "dialog-text" and inside:
+                texts.append(event["text"])
+        return texts
+
+
+class Lifecycle(PluginTest):
+    def test_the_module_is_the_same_for_0_and_null_for_1_and_minus_1(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player(), ["--probe-module", "--frames", "2"])
+        probe = result.one("module-probe")
+        self.assertEqual((probe["same"], probe["index1_null"], probe["indexm1_null"]),
+                         ("1", "1", "1"))
+        self.assertCleanRun(result, frames=2)
+
+    def test_escape_closes_the_window_and_the_host_calls_quit(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player(), ["--key", "20:escape", "--frames", "100000"])
+        self.assertCleanRun(result)
+        closed = result.one("window-closed")
+        self.assertLessEqual(int(closed["frame"]), 25)
+        result.one("quit")
+
+    def test_the_shipped_plugin_runs_too(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player(dll=self.dll("vis_quorbel.dll")),
+                                 ["--frames", "60"])
+        self.assertCleanRun(result, frames=60)
+
+    def test_a_fault_in_a_frame_step_is_counted_logged_and_summarised(self):
+        self.settings(dict(QUIET, Errors_Warning=1, Log_Errors_To_File=1))
+        result = self.run_plugin(
+            self.player(),
+            ["--frames", "30", "--dialog", "Quorbel-4-Winamp Errors", "OK"],
+            env={"QUORBEL_TEST_FAULT": "flame", "QUORBEL_TEST_FAULT_FRAMES": "3"})
+        self.assertCleanRun(result, frames=30)
+        texts = " ".join(self.dialog_texts(result, "Quorbel-4-Winamp Errors"))
+        self.assertIn("There were 3 errors logged to file 'c:\\quorbel_errors.log'", texts)
+        with open(self.log, "rb") as f:
+            lines = f.read().decode().splitlines()
+        self.assertTrue(lines[0].startswith("--------- Quorbel-4-Winamp 1.50 ------- "), lines)
+        self.assertEqual(lines.count("Win32 Exception thrown:"), 3)
+        self.assertEqual(lines.count("\t FILE: quorbel_plugin"), 3)
+        self.assertTrue(any(line.startswith("\t LINE #") for line in lines))
+        self.assertIn("\t EXCEPTION_ACCESS_VIOLATION:  The thread attempted to read from or "
+                      "write to a virtual address for which it does not have the appropriate "
+                      "access.", lines)
+        self.assertEqual(lines[-1], "--------- End ------------------------")
+
+    def test_without_logging_the_summary_says_detected_and_intercepted(self):
+        self.settings(dict(QUIET, Errors_Warning=1))
+        result = self.run_plugin(
+            self.player(), ["--frames", "10", "--dialog", "Quorbel-4-Winamp Errors", "OK"],
+            env={"QUORBEL_TEST_FAULT": "wave", "QUORBEL_TEST_FAULT_FRAMES": "1"})
+        self.assertCleanRun(result, frames=10)
+        texts = " ".join(self.dialog_texts(result, "Quorbel-4-Winamp Errors"))
+        self.assertIn("There were 1 errors detected and intercepted.", texts)
+        self.assertFalse(os.path.exists(self.log))
+
+    def test_no_summary_without_errors_or_with_the_warning_off(self):
+        self.settings(dict(QUIET, Errors_Warning=1))
+        args = ["--frames", "10", "--dialog-optional", "Quorbel-4-Winamp Errors", "OK"]
+        result = self.run_plugin(self.player(), args)
+        self.assertCleanRun(result)
+        self.assertEqual(result.host("dialog"), [])
+        self.settings({"Errors_Warning": 0})
+        result = self.run_plugin(self.player(), args, env={"QUORBEL_TEST_FAULT": "flame"})
+        self.assertCleanRun(result)
+        self.assertEqual(result.host("dialog"), [])
+
+
+class FirstRun(PluginTest):
+    def test_first_start_writes_the_tables_and_every_default(self):
+        player = self.player()
+        result = self.run_plugin(player, [
+            "--frames", "5", "--dialog", "Quorbel-4-MODPlug", "OK",
+            "--dialog", "Quorbel-4-MODPlug - What's New", "OK",
+            "--dialog-optional", "Quorbel-4-MODPlug Display Error", "OK",
+            "--dialog-optional", "ERROR", "OK"], desktop="800x600")
+        self.assertEqual(result.one("init")["result"], "0", result.output)
+        history = " ".join(self.dialog_texts(result, "Quorbel-4-MODPlug - What's New"))
+        for version in ("1.50", "1.40", "1.31", "1.30", "1.20", "1.01"):
+            self.assertIn(version + "\r\n", history)
+        for name in TABLES:
+            path = os.path.join(player, "tabs", name)
+            self.assertEqual(os.path.getsize(path), 1228800, name)
+        self.assertEqual(self.value("Version"), 336)
+        defaults = {"Random": 1, "Wave": 2, "WaveScale": 1, "Flame": 3, "Resolution": 0,
+                    "DataSource": 0, "Palette": "VOLCANO.MAP", "Show_ID3": 1,
+                    "Show_Quorbel_Info": 0, "Save_On_Exit": 0, "Frequency_Random_Change": 8,
+                    "Frequency_Id3_Change": 16, "Load_All_Palettes": 0, "Load_All_Trans": 0,
+                    "Frequency_Pic_Show": 32, "Load_All_Pics": 0, "Set_Pic_Palette": 0,
+                    "Set_Pic_On_Background": 0, "Beat_detection_sensitivity": 200,
+                    "Display_mode": 0, "Log_Errors_To_File": 0, "Errors_Warning": 1,
+                    "Show_3D_song_intro": 1}
+        for name, value in defaults.items():
+            self.assertEqual(self.value(name), value, name)
+        self.assertIsNotNone(self.env.reg_query(KEY, "Transformation"))
+        self.assertIsNotNone(self.env.reg_query(KEY, "Picture"))
+
+        # The DLL's tables are byte for byte the native ones.
+        native = os.path.join(self.work, "native")
+        os.makedirs(native)
+        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
+                              "write_builtin_tables")
+        subprocess.run([writer, native + "/"], check=True)
+        for name in TABLES:
+            self.assertTrue(filecmp.cmp(os.path.join(native, name),
+                                        os.path.join(player, "tabs", name), shallow=False), name)
+
+        # The second start shows no dialog.
+        self.settings({"Resolution": WINDOWED})
+        second = self.run_plugin(player, ["--frames", "3", "--dialog-optional",
+                                          "Quorbel-4-MODPlug", "OK"])
+        self.assertCleanRun(second)
+        self.assertEqual(second.host("dialog"), [])
+
+    def test_version_140_upgrades_favourites_once_and_shows_the_150_text(self):
+        self.settings(dict(QUIET, Version=0x140))
+        old = struct.pack("<ii", 20, 5) + b"VOLCANO.MAP\0\0"
+        self.env.reg_add(FAVORITES, "Favorite_0", old.hex(), kind="REG_BINARY")
+        result = self.run_plugin(self.player(), [
+            "--frames", "3", "--dialog", "Quorbel-4-MODPlug - What's New", "OK"])
+        self.assertCleanRun(result)
+        history = " ".join(self.dialog_texts(result, "Quorbel-4-MODPlug - What's New"))
+        self.assertIn("1.50\r\n", history)
+        self.assertNotIn("1.40\r\n", history)
+        self.assertEqual(self.value("Version"), 0x150)
+        stored = self.env.reg_query(FAVORITES, "Favorite_0")[1]
+        self.assertEqual(stored.lower(), (struct.pack("<ii", 18, 5) + b"VOLCANO.MAP\0\0" +
+                                          struct.pack("<i", 0)).hex())
+
+    def test_version_130_shows_the_150_140_and_131_texts(self):
+        self.settings(dict(QUIET, Version=0x130))
+        result = self.run_plugin(self.player(), [
+            "--frames", "3", "--dialog", "Quorbel-4-MODPlug - What's New", "OK"])
+        self.assertCleanRun(result)
+        history = " ".join(self.dialog_texts(result, "Quorbel-4-MODPlug - What's New"))
+        for version in ("1.50", "1.40", "1.31"):
+            self.assertIn(version + "\r\n", history)
+        for version in ("1.30", "1.20", "1.01"):
+            self.assertNotIn(version + "\r\n", history)
+
+    def test_without_rights_to_the_machine_key_the_user_key_is_used(self):
+        deny = {"QUORBEL_TEST_DENY_HKLM": "1"}
+        self.settings(dict(QUIET), key=USER_KEY)
+        self.env.reg_add(USER_KEY, "Version", 0x150)
+        result = self.run_plugin(self.player(), ["--frames", "3", "--dialog-optional",
+                                                 "Quorbel-4-MODPlug", "OK"], env=deny)
+        self.assertCleanRun(result)
+        self.assertEqual(result.host("dialog"), [])
+        self.assertEqual(self.value("Beat_detection_sensitivity", key=USER_KEY), 200)
+        self.assertIsNone(self.env.reg_query(KEY, "Beat_detection_sensitivity"))
+
+    def test_save_on_exit_stores_the_running_effect_but_not_the_display(self):
+        self.settings(dict(QUIET, Save_On_Exit=1, Wave=2, Flame=3, WaveScale=1, Display_mode=0))
+        result = self.run_plugin(self.player(), [
+            "--frames", "10", "--key", "2:w", "--key", "3:shift+f", "--key", "4:h",
+            "--key", "5:i", "--key", "6:l", "--key", "7:d", "--key", "8:p"])
+        self.assertCleanRun(result)
+        self.assertEqual(self.value("Wave"), 3)
+        self.assertEqual(self.value("Flame"), 2)
+        self.assertEqual(self.value("WaveScale"), 2)
+        self.assertEqual(self.value("DataSource"), 1)
+        self.assertEqual(self.value("Random"), 1)  # unlocked by L
+        self.assertEqual(self.value("Display_mode"), 0)
+        self.assertNotEqual(self.value("Palette"), "VOLCANO.MAP")
+
+
+class Presentation(PluginTest):
+    def capture(self, depth, display, resolution=WINDOWED):
+        self.settings(dict(QUIET, Display_mode=display, Resolution=resolution, Flame=1, Wave=8))
+        shot = os.path.join(self.work, "frame.bmp")
+        result = self.run_plugin(self.player(), ["--frames", "40", "--capture", "39:frame.bmp"],
+                                 depth=depth)
+        self.assertCleanRun(result, frames=40)
+        player_shot = os.path.join(self.work, "player", "frame.bmp")
+        shutil.move(player_shot, shot)
+        return self.env_read(shot)
+
+    def env_read(self, path):
+        from harness import read_bmp
+        return read_bmp(path)
+
+    def assertMirrored(self, rows, across, down):
+        height, width = len(rows), len(rows[0])
+        lit = sum(1 for row in rows for pixel in row if pixel != (0, 0, 0))
+        self.assertGreater(lit, 100, "the frame is black")
+        for y in range(0, height, 7):
+            for x in range(0, width, 5):
+                if across:
+                    self.assertEqual(rows[y][x], rows[y][width - 1 - x], (x, y))
+                if down:
+                    self.assertEqual(rows[y][x], rows[height - 1 - y][x], (x, y))
+
+    def test_windowed_on_16_bits_shows_the_kaleidoscope(self):
+        width, height, rows = self.capture(16, 1)
+        self.assertEqual((width, height), (640, 480))
+        self.assertMirrored(rows, True, True)
+
+    def test_windowed_on_8_bits_shows_the_mirrors(self):
+        _, _, rows = self.capture(8, 3)
+        self.assertMirrored(rows, True, False)
+        _, _, rows = self.capture(8, 2, resolution=8)
+        self.assertMirrored(rows, False, True)
+
+    def test_a_32_bit_desktop_refuses_windowed_mode(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player(), [
+            "--frames", "3", "--expect-init-fail",
+            "--dialog", "Quorbel-4-MODPlug Display Error", "OK"], depth=24)
+        self.assertEqual(result.one("init")["result"], "1", result.output)
+        text = " ".join(self.dialog_texts(result, "Quorbel-4-MODPlug Display Error"))
+        self.assertIn("Windowed mode is only supported on 8, 16 and 24 bits display modes.",
+                      text)
+
+    def test_full_screen_without_a_mode_change_reports_the_direct_draw_failure(self):
+        self.settings(dict(QUIET, Resolution=0))
+        result = self.run_plugin(self.player(), [
+            "--frames", "3", "--expect-init-fail", "--dialog", "ERROR", "OK"], depth=24)
+        self.assertEqual(result.one("init")["result"], "1", result.output)
+        text = " ".join(self.dialog_texts(result, "ERROR"))
+        self.assertIn("Direct Draw Init Failed (", text)
+
+    def test_full_screen_in_a_virtual_desktop_flips_and_quits(self):
+        for resolution in (0, 2):
+            self.settings(dict(QUIET, Resolution=resolution))
+            result = self.run_plugin(self.player(), ["--frames", "30"], desktop="1024x768")
+            self.assertEqual(result.code, 0, result.output)
+            self.assertEqual(result.one("init")["result"], "0", result.output)
+            self.assertEqual(result.one("frames")["rendered"], "30")
+
+
+class Translations(PluginTest):
+    def player_with_tables(self):
+        player = self.player()
+        source = os.path.join(self.work, "tables")
+        os.makedirs(source)
+        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
+                              "write_builtin_tables")
+        subprocess.run([writer, source + "/"], check=True)
+        for name in TABLES:
+            shutil.copy(os.path.join(source, name), os.path.join(player, "tabs"))
+        return player
+
+    def test_the_setting_names_the_start_table(self):
+        self.settings(dict(QUIET, Save_On_Exit=1, Transformation="rotate.tab"))
+        result = self.run_plugin(self.player_with_tables(), ["--frames", "20"])
+        self.assertCleanRun(result, frames=20)
+        self.assertEqual(self.value("Transformation"), "rotate.tab")
+        self.assertEqual(self.value("Flame"), 0)
+
+    def test_quit_while_the_loader_runs_ends_cleanly(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player_with_tables(), ["--frames", "1"])
+        self.assertCleanRun(result, frames=1)
+
+    def test_load_all_reads_every_table(self):
+        self.settings(dict(QUIET, Load_All_Trans=1, Save_On_Exit=1))
+        result = self.run_plugin(self.player_with_tables(),
+                                 ["--frames", "10", "--key", "2:t", "--key", "3:t"])
+        self.assertCleanRun(result, frames=10)
+        self.assertIn(self.value("Transformation"), TABLES)
+
+
+class Keys(PluginTest):
+    def test_keys_the_plugin_does_not_use_reach_the_player(self):
+        self.settings(QUIET)
+        result = self.run_plugin(self.player(), [
+            "--frames", "10", "--key", "3:f5", "--key", "4:7", "--key", "5:left"])
+        self.assertCleanRun(result)
+        sent = [(int(e["vk"], 16), int(e["lparam"], 16)) for e in result.host("key")]
+        forwarded = [(int(e["wparam"], 16), int(e["lparam"], 16))
+                     for e in result.host("forwarded") if e["msg"] == "WM_KEYDOWN"]
+        self.assertEqual(len(sent), 3)
+        self.assertEqual(forwarded, sent, result.output)
+
+    def test_ctrl_m_stores_a_favourite_that_m_applies(self):
+        self.settings(dict(QUIET, Wave=6, Flame=8, Display_mode=2, Save_On_Exit=1))
+        result = self.run_plugin(self.player(), [
+            "--frames", "10", "--key", "2:ctrl+m", "--key", "3:w", "--key", "4:m"])
+        self.assertCleanRun(result)
+        stored = bytes.fromhex(self.env.reg_query(FAVORITES, "Favorite_0")[1])
+        self.assertEqual(stored[:8], struct.pack("<ii", 6, 8))
+        self.assertEqual(stored[-4:], struct.pack("<i", 2))
+        palette = stored[8:stored.index(b"\0", 8)]
+        self.assertTrue(palette.upper().endswith(b".MAP"), stored)
+        self.assertEqual(self.value("Wave"), 6)
+
+    def test_the_next_favourite_takes_the_lowest_free_number(self):
+        self.settings(QUIET)
+        record = (struct.pack("<ii", 1, 2) + b"VOLCANO.MAP\0\0" + struct.pack("<i", 0)).hex()
+        for n in (0, 2):
+            self.env.reg_add(FAVORITES, f"Favorite_{n}", record, kind="REG_BINARY")
+        result = self.run_plugin(self.player(), ["--frames", "5", "--key", "2:ctrl+m"])
+        self.assertCleanRun(result)
+        self.assertIsNotNone(self.env.reg_query(FAVORITES, "Favorite_1"))
+
+
+class ScreenShots(PluginTest):
+    def test_ctrl_s_writes_the_lowest_free_numbers(self):
+        self.settings(QUIET)
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "8", "--key", "3:ctrl+s",
+                                          "--key", "5:ctrl+s"])
+        self.assertCleanRun(result)
+        for name in ("shot_0.gif", "shot_1.gif"):
+            with open(os.path.join(player, name), "rb") as f:
+                self.assertEqual(f.read(6), b"GIF87a")
+        os.remove(os.path.join(player, "shot_1.gif"))
+        shutil.copy(os.path.join(player, "shot_0.gif"), os.path.join(player, "shot_2.gif"))
+        result = self.run_plugin(player, ["--frames", "4", "--key", "2:ctrl+s"])
+        self.assertCleanRun(result)
+        self.assertTrue(os.path.exists(os.path.join(player, "shot_1.gif")))
+        self.assertFalse(os.path.exists(os.path.join(player, "shot_3.gif")))
+
+
+if __name__ == "__main__":
+    unittest.main()
