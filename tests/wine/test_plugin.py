@@ -43,7 +43,8 @@ class PluginTest(unittest.TestCase):
         return os.path.join(self.env.win32, "plugin", "win32", name)
 
     def player(self, data=("maps", "objs", "pics"), dll=None):
-        return self.env.make_player(self.work, plugin=dll or self.dll(), data=data)
+        folder = tempfile.mkdtemp(prefix="player-", dir=self.work)
+        return self.env.make_player(folder, plugin=dll or self.dll(), data=data)
 
     def settings(self, values, key=KEY):
         for name, value in values.items():
@@ -133,11 +134,12 @@ class Lifecycle(PluginTest):
     def test_no_summary_without_errors_or_with_the_warning_off(self):
         self.settings(dict(QUIET, Errors_Warning=1))
         args = ["--frames", "10", "--dialog-optional", "Quorbel-4-Winamp Errors", "OK"]
-        result = self.run_plugin(self.player(), args)
+        player = self.player()
+        result = self.run_plugin(player, args)
         self.assertCleanRun(result)
         self.assertEqual(result.host("dialog"), [])
         self.settings({"Errors_Warning": 0})
-        result = self.run_plugin(self.player(), args, env={"QUORBEL_TEST_FAULT": "flame"})
+        result = self.run_plugin(player, args, env={"QUORBEL_TEST_FAULT": "flame"})
         self.assertCleanRun(result)
         self.assertEqual(result.host("dialog"), [])
 
