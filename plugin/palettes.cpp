@@ -243,9 +243,14 @@ void enumeratePalettes() {
     paletteCount = 0;
     std::vector<std::string> names; // owned outside the guarded block
     guarded("palettes", __LINE__, [&] {
-        // Windows lists "*.map" without regard to case; the filter gives the same list
-        // elsewhere (our files are named like "VOLCANO.MAP").
+    // Windows matches "*.map" without regard to case (and, through short names, also
+    // "x.mapx"); elsewhere every file is listed. The filter then gives the same list on
+    // every system, so that our "VOLCANO.MAP" is found natively too.
+#ifdef _WIN32
+        names = listFiles(dataFolder("maps"), ".map");
+#else
         names = listFiles(dataFolder("maps"), "");
+#endif
         for (const std::string& name : names) {
             if (paletteCount == kMaxPalettes) break;
             if (!hasMapExtension(name) || name.size() >= static_cast<size_t>(kPaletteNameSize))
