@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of fuzz_translation_table: the first byte picks the frame size
-(0 640x480, 1 640x400, 2 320x240, 3 320x200, 4 160x120), the rest is a table file."""
+(0 640x480, 1 640x400, 2 320x240, 3 320x200, 4 160x120), the rest is a table file.
+Usage: make_translation_table_corpus.py [output folder] (default: the committed corpus)."""
 import os
 import struct
+import sys
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus", "translation_table")
 
@@ -22,7 +24,8 @@ SEEDS = {
 }
 
 if __name__ == "__main__":
-    os.makedirs(HERE, exist_ok=True)
+    folder = sys.argv[1] if len(sys.argv) > 1 else HERE
+    os.makedirs(folder, exist_ok=True)
     for name, data in SEEDS.items():
-        with open(os.path.join(HERE, name), "wb") as f:
+        with open(os.path.join(folder, name), "wb") as f:
             f.write(data)

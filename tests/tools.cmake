@@ -25,3 +25,12 @@ if(DEFINED QUORBEL_FUZZ_DIR)
                 ${QUORBEL_TABLE_FUZZ_WORK} ${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table)
     set_tests_properties(fuzz.translation_table PROPERTIES LABELS fuzz TIMEOUT 120)
 endif()
+
+# The committed seed corpus is exactly what its generator writes.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+    set(QUORBEL_TABLE_CORPUS_CHECK ${CMAKE_BINARY_DIR}/fuzz_work/translation_table_corpus)
+    add_test(NAME data.translation_table_corpus
+        COMMAND sh -c "rm -rf '${QUORBEL_TABLE_CORPUS_CHECK}' && '${Python3_EXECUTABLE}' '${CMAKE_SOURCE_DIR}/fuzz/make_translation_table_corpus.py' '${QUORBEL_TABLE_CORPUS_CHECK}' && diff -r '${QUORBEL_TABLE_CORPUS_CHECK}' '${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table'")
+    set_tests_properties(data.translation_table_corpus PROPERTIES LABELS data)
+endif()
