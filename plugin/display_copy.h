@@ -25,6 +25,12 @@ constexpr int kDisplayHeight = 3;       // "Height 1x2"
 void copyFrame(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
                long pitch, int pixelDepth, const PaletteBlock& palette);
 
+// The same copy with plain C++ row loops only: what copyFrame does where no vector unit is
+// available (copyFrame uses SSE2 for the mirrored 8-bit rows). The tests check both.
+void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
+                      uint8_t* destination, long pitch, int pixelDepth,
+                      const PaletteBlock& palette);
+
 // The frame loop's copy into the locked back surface: plugin.currentBuffer at frameWidth x
 // frameHeight with plugin.currentDisplay (a value outside 0..3 is corrected to 0 first),
 // pixelFormat.pixelDepth and *currentPaletteEntries.

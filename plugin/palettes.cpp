@@ -119,28 +119,33 @@ bool parsePalette(MapSource& source, PaletteEntry* entries) {
 
 // ---- Pixel forms ----------------------------------------------------------------------------
 
-// Channel byte c placed into the field of mask: the top bits of c when the field is at most 8
-// bits wide, c's bits repeated downwards when it is wider.
-uint32_t channelField(uint8_t c, uint32_t mask) {
-    if (mask == 0) return 0;
+// Where a channel goes in a 16-bit pixel: the lowest set bit of its mask and the run of set
+// bits from there.
+struct ChannelField {
+    uint32_t mask = 0;
     int shift = 0;
-    while (((mask >> shift) & 1u) == 0) ++shift;
     int width = 0;
-    while (shift + width < 32 && ((mask >> (shift + width)) & 1u)) ++width;
-    uint64_t value;
-    if (width <= 8) {
-        value = c >> (8 - width);
-    } else {
-        value = 0;
-        int filled = 0;
-        while (filled < width) {
-            value = (value << 8) | c;
-            filled += 8;
-        }
-        value >>= filled - width;
+    explicit ChannelField(uint32_t m) : mask(m) {
+        if (mask == 0) return;
+        while (((mask >> shift) & 1u) == 0) ++shift;
+        while (shift + width < 32 && ((mask >> (shift + width)) & 1u)) ++width;
     }
-    return static_cast<uint32_t>(value << shift) & mask;
-}
+    // Channel byte c in the field: its top bits when the field is at most 8 bits wide, its bits
+    // repeated downwards when it is wider.
+    uint32_t place(uint8_t c) const {
+        if (width == 0) return 0;
+        uint64_t value;
+        if (width <= 8) {
+            value = c >> (8 - width);
+        } else {
+            value = 0;
+            int filled = 0;
+            for (; filled < width; filled += 8) value = (value << 8) | c;
+            value >>= filled - width;
+        }
+        return static_cast<uint32_t>(value << shift) & mask;
+    }
+};
 
 // ---- Listing and loading --------------------------------------------------------------------
 
@@ -214,14 +219,14 @@ bool readPaletteFile(const char* path, PaletteBlock& block, const PixelFormat& f
 }
 
 void computePixelForms(PaletteBlock& block, const PixelFormat& format) {
+    const ChannelField red(format.redMask), green(format.greenMask), blue(format.blueMask);
     for (int i = 0; i < kPaletteColours; ++i) {
         const PaletteEntry& e = block.entries[i];
         block.pixels32[i] = ((e.red * 0x010101u) & format.redMask) |
                             ((e.green * 0x010101u) & format.greenMask) |
                             ((e.blue * 0x010101u) & format.blueMask);
-        block.pixels16[i] = static_cast<uint16_t>(channelField(e.red, format.redMask) |
-                                                  channelField(e.green, format.greenMask) |
-                                                  channelField(e.blue, format.blueMask));
+        block.pixels16[i] =
+            static_cast<uint16_t>(red.place(e.red) | green.place(e.green) | blue.place(e.blue));
     }
 }
 
@@ -238,9 +243,14 @@ void enumeratePalettes() {
     paletteCount = 0;
     std::vector<std::string> names; // owned outside the guarded block
     guarded("palettes", __LINE__, [&] {
-        // Windows lists "*.map" without regard to case; the filter gives the same list
-        // elsewhere (our files are named like "VOLCANO.MAP").
+    // Windows matches "*.map" without regard to case (and, through short names, also
+    // "x.mapx"); elsewhere every file is listed. The filter then gives the same list on
+    // every system, so that our "VOLCANO.MAP" is found natively too.
+#ifdef _WIN32
+        names = listFiles(dataFolder("maps"), ".map");
+#else
         names = listFiles(dataFolder("maps"), "");
+#endif
         for (const std::string& name : names) {
             if (paletteCount == kMaxPalettes) break;
             if (!hasMapExtension(name) || name.size() >= static_cast<size_t>(kPaletteNameSize))

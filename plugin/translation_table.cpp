@@ -18,13 +18,33 @@ TableResampling tableResampling(int frameWidth, int frameHeight) {
             sampleStep(frameWidth, frameHeight)};
 }
 
-TranslationEntry resampleEntry(uint32_t record, const TableResampling& r) {
+namespace {
+
+// The conversion with the step known at compile time where it is one of the plug-in's (the
+// division by a constant then costs no divide instruction); Step 0 means "read it from r".
+template <int Step> inline TranslationEntry resample(uint32_t record, const TableResampling& r) {
+    const int step = Step ? Step : r.sampleStep;
     // Signed arithmetic with division and remainder truncating toward zero, as C++ does.
     const int a = int(record & kSourceIndexMask) - r.bandRows * kGridWidth;
-    int converted =
-        (a / kGridWidth) / r.sampleStep * r.frameWidth + (a % kGridWidth) / r.sampleStep;
+    int converted = (a / kGridWidth) / step * r.frameWidth + (a % kGridWidth) / step;
     if (converted > r.frameWidth * r.frameHeight || converted < 0) converted = 0;
     return (uint32_t(converted) & kSourceIndexMask) | (record & 0xFF000000u);
+}
+
+// Stores the entries of one used file row; returns the new count of stored entries.
+template <int Step>
+size_t resampleRow(const uint8_t* row, uint32_t* table, size_t stored, size_t total,
+                   const TableResampling& r) {
+    const int step = Step ? Step : r.sampleStep;
+    for (int x = 0; x < kGridWidth && stored < total; x += step)
+        table[stored++] = resample<Step>(decodeRecord(row + x * 4), r);
+    return stored;
+}
+
+} // namespace
+
+TranslationEntry resampleEntry(uint32_t record, const TableResampling& r) {
+    return resample<0>(record, r);
 }
 
 void readTranslationTable(std::FILE* file, uint32_t* table, int frameWidth, int frameHeight,
@@ -44,8 +64,20 @@ void readTranslationTable(std::FILE* file, uint32_t* table, int frameWidth, int 
         std::memset(row + whole, 0, kTableRowBytes - whole);
 
         if (y >= r.bandRows && y < kGridHeight - r.bandRows && y % r.sampleStep == 0) {
-            for (int x = 0; x < kGridWidth && stored < total; x += r.sampleStep)
-                table[stored++] = resampleEntry(decodeRecord(row + x * 4), r);
+            switch (r.sampleStep) {
+            case 1:
+                stored = resampleRow<1>(row, table, stored, total, r);
+                break;
+            case 2:
+                stored = resampleRow<2>(row, table, stored, total, r);
+                break;
+            case 4:
+                stored = resampleRow<4>(row, table, stored, total, r);
+                break;
+            default:
+                stored = resampleRow<0>(row, table, stored, total, r);
+                break;
+            }
         }
         // Past the end of the file every record is 0, and a zero record converts to entry 0
         // at every frame size: the rest of the table is zero.

@@ -102,7 +102,8 @@ void expectCopy(const Surface& s, int display, const std::vector<uint8_t>& frame
 // Every display function at every depth, on a destination whose rows are wider than the frame.
 TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
     const PaletteBlock palette = distinctPalette();
-    const int sizes[][2] = {{640, 480}, {320, 200}, {160, 120}, {10, 6}, {9, 7}, {2, 2}, {1, 1}};
+    const int sizes[][2] = {{640, 480}, {320, 200}, {160, 120}, {100, 6}, {67, 5},
+                            {10, 6},    {9, 7},     {2, 2},     {1, 1}};
     for (const auto& size : sizes)
         for (int depth : {8, 16, 24})
             for (int display = 0; display < 4; ++display) {
@@ -113,6 +114,10 @@ TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
                 copyFrame(frame.data(), size[0], size[1], display, surface.bytes.data(),
                           surface.pitch, depth, palette);
                 expectCopy(surface, display, frame, palette);
+                Surface generic(size[0], size[1], depth, 13 + depth / 8);
+                copyFrameGeneric(frame.data(), size[0], size[1], display, generic.bytes.data(),
+                                 generic.pitch, depth, palette);
+                expectCopy(generic, display, frame, palette);
             }
 }
 

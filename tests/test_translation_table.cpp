@@ -33,17 +33,6 @@ std::vector<uint32_t> recordsWith(std::initializer_list<std::pair<int, uint32_t>
 
 } // namespace
 
-TEST(TranslationTableFormat, ResamplingParametersOfTheFiveFrameSizes) {
-    struct Row {
-        int w, h, band, step;
-    };
-    for (Row r : {Row{640, 480, 0, 1}, Row{640, 400, 40, 1}, Row{320, 240, 0, 2},
-                  Row{320, 200, 40, 2}, Row{160, 120, 0, 4}}) {
-        EXPECT_EQ(bandRows(r.w, r.h), r.band) << r.w << "x" << r.h;
-        EXPECT_EQ(sampleStep(r.w, r.h), r.step) << r.w << "x" << r.h;
-    }
-}
-
 TEST(TranslationTableFormat, WriterIsLittleEndianWithOneCallPerRow) {
     TempFolder folder;
     const std::string path = folder.file("w.tab");

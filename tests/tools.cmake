@@ -1,5 +1,6 @@
 # The table tools run as processes (tests/test_tools.cpp, inside quorbel_tests), a test build
-# of spiralmaker whose seed can be fixed, and the short fuzz run of the table reader.
+# of spiralmaker whose seed can be fixed, the Windows tools under Wine, the short fuzz run of
+# the table reader and the check of its seed corpus.
 if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
     # Test build only: honours QUORBEL_SPIRALMAKER_SEED instead of the clock.
     add_executable(spiralmaker_seeded ${CMAKE_SOURCE_DIR}/tools/spiralmaker/spiralmaker.cpp)
@@ -14,6 +15,16 @@ if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
         QUORBEL_SPIRALMAKER_SEEDED="$<TARGET_FILE:spiralmaker_seeded>"
         QUORBEL_HURRICANEMAKER="$<TARGET_FILE:hurricanemaker>"
         QUORBEL_SPACEFLIGHTMAKER="$<TARGET_FILE:spaceflightmaker>")
+
+    # The Windows .exe files under Wine write the native files; skipped while the win32
+    # preset has not been built or Wine is missing.
+    if(DEFINED QUORBEL_WIN32_DIR)
+        add_test(NAME wine.table_tools
+            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools_wine.sh ${QUORBEL_WIN32_DIR}/tools
+                    $<TARGET_FILE_DIR:spaceflightmaker> ${CMAKE_BINARY_DIR}/wine_tools)
+        set_tests_properties(wine.table_tools PROPERTIES SKIP_RETURN_CODE 77 LABELS wine
+                             TIMEOUT 300)
+    endif()
 endif()
 
 if(DEFINED QUORBEL_FUZZ_DIR)
@@ -24,4 +35,13 @@ if(DEFINED QUORBEL_FUZZ_DIR)
         COMMAND ${QUORBEL_FUZZ_DIR}/fuzz/fuzz_translation_table -runs=20000 -seed=1
                 ${QUORBEL_TABLE_FUZZ_WORK} ${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table)
     set_tests_properties(fuzz.translation_table PROPERTIES LABELS fuzz TIMEOUT 120)
+endif()
+
+# The committed seed corpus is exactly what its generator writes.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+    set(QUORBEL_TABLE_CORPUS_CHECK ${CMAKE_BINARY_DIR}/fuzz_work/translation_table_corpus)
+    add_test(NAME data.translation_table_corpus
+        COMMAND sh -c "rm -rf '${QUORBEL_TABLE_CORPUS_CHECK}' && '${Python3_EXECUTABLE}' '${CMAKE_SOURCE_DIR}/fuzz/make_translation_table_corpus.py' '${QUORBEL_TABLE_CORPUS_CHECK}' && diff -r '${QUORBEL_TABLE_CORPUS_CHECK}' '${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table'")
+    set_tests_properties(data.translation_table_corpus PROPERTIES LABELS data)
 endif()

@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
 
     for (int y = 0; y < kGridHeight; ++y) {
         std::printf("Generating line %d of %d...\r", y + 1, kGridHeight);
+        std::fflush(stdout); // a console shows the progress as it goes
         const int dy = y - 240;
         for (int x = 0; x < kGridWidth; ++x) {
             const int dx = x - 320;

@@ -161,6 +161,7 @@ int main(int argc, char** argv) {
 
     for (int y = 0; y < kGridHeight; ++y) {
         std::printf("%3d/%3d \r", y + 1, kGridHeight);
+        std::fflush(stdout); // a console shows the progress as it goes
         for (int x = 0; x < kGridWidth; ++x)
             writeTranslationRecord(file, spiralRecord(spirals, p, x, y)); // not checked
     }
