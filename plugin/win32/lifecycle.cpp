@@ -1,6 +1,7 @@
 #include "plugin_lifecycle.h"
 
 #include "effects.h"
+#include "frame_steps.h"
 #include "favorites_store.h"
 #include "keys.h"
 #include "gbm.h"
@@ -16,6 +17,7 @@
 #include "instance.h"
 #include "settings.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -65,6 +67,9 @@ void saveRunningState() {
     settings.WaveScale = plugin.waveScale;
     settings.Flame = plugin.currentFlame;
     settings.DataSource = plugin.dataSource;
+    std::snprintf(settings.Palette, sizeof settings.Palette, "%s", currentPaletteName());
+    std::snprintf(settings.Transformation, sizeof settings.Transformation, "%s",
+                  currentTranslationName());
     saveSettings();
 }
 

@@ -245,13 +245,11 @@ class FirstRun(PluginTest):
 class Presentation(PluginTest):
     def capture(self, depth, display, resolution=WINDOWED):
         self.settings(dict(QUIET, Display_mode=display, Resolution=resolution, Flame=1, Wave=8))
-        shot = os.path.join(self.work, "frame.bmp")
-        result = self.run_plugin(self.player(), ["--frames", "40", "--capture", "39:frame.bmp"],
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "40", "--capture", "39:frame.bmp"],
                                  depth=depth)
         self.assertCleanRun(result, frames=40)
-        player_shot = os.path.join(self.work, "player", "frame.bmp")
-        shutil.move(player_shot, shot)
-        return self.env_read(shot)
+        return self.env_read(os.path.join(player, "frame.bmp"))
 
     def env_read(self, path):
         from harness import read_bmp
@@ -346,7 +344,7 @@ class Keys(PluginTest):
         self.assertCleanRun(result)
         sent = [(int(e["vk"], 16), int(e["lparam"], 16)) for e in result.host("key")]
         forwarded = [(int(e["wparam"], 16), int(e["lparam"], 16))
-                     for e in result.host("forwarded") if e["msg"] == "WM_KEYDOWN"]
+                     for e in result.host("forwarded") if e["msg"] == "keydown"]
         self.assertEqual(len(sent), 3)
         self.assertEqual(forwarded, sent, result.output)
 
