@@ -1,0 +1,571 @@
+"""Wine test harness: Xvfb displays and one Wine prefix shared by the Wine tests, and helpers
+that run our host player with a plug-in and read what it reports.
+
+Run as a program for the ctest fixture:
+    harness.py setup   --state FILE --work DIR --win32 DIR
+    harness.py cleanup --state FILE
+    harness.py list    TEST_FILE.py          (prints Class.method of every test, for ctest)
+
+setup starts three Xvfb servers (24-bit, which Wine shows as a 32-bit desktop, 16-bit and
+8-bit; each picks a free display number itself through -displayfd and runs with -nolisten
+tcp), creates a fresh Wine prefix under DIR, keeps `wineserver -p` running for it and writes
+the state file (display numbers, prefix, process ids). cleanup ends exactly those processes,
+by process id, and runs `wineserver -k` for the prefix.
+
+Tests import this module; it finds the state through the environment:
+    QUORBEL_WINE_STATE   the state file written by setup
+    QUORBEL_WIN32_DIR    the win32 build folder (host/host.exe, player/, ...)
+    QUORBEL_SOURCE_DIR   the source tree (data folders)
+"""
+
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+DEPTHS = (24, 16, 8)
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+QUORBEL_KEY = "Software\\Quorbel"
+SETTINGS_KEY = "HKLM\\Software\\Quorbel\\Quorbel-4-Winamp"
+
+
+class HarnessError(Exception):
+    pass
+
+
+# ---------------------------------------------------------------------------------------------
+# Process helpers
+
+
+def _alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+def _command_of(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return f.read().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return ""
+
+
+def _end_process(pid, expected_name, grace=5.0):
+    """Ends pid if it is still the process we started (its command names expected_name)."""
+    if not pid or not _alive(pid) or expected_name not in _command_of(pid):
+        return
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        return
+    deadline = time.monotonic() + grace
+    while time.monotonic() < deadline:
+        try:
+            finished, _ = os.waitpid(pid, os.WNOHANG)
+            if finished == pid:
+                return
+        except ChildProcessError:
+            if not _alive(pid):
+                return
+        time.sleep(0.05)
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def _run_logged(command, env, log_path, timeout):
+    """Runs command with its output going to log_path (never a pipe: Wine's helper processes
+    inherit the output and would keep a pipe open). Returns the exit code."""
+    with open(log_path, "ab") as log:
+        proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=subprocess.STDOUT, start_new_session=True)
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            _kill_group(proc)
+            raise HarnessError(f"{command[0]} did not finish within {timeout} s (log {log_path})")
+
+
+def _kill_group(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    proc.wait()
+
+
+def _start_xvfb(depth, log_path, timeout=30.0):
+    read_end, write_end = os.pipe()
+    log = open(log_path, "ab")
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"1024x768x{depth}",
+         "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+        start_new_session=True)
+    os.close(write_end)
+    log.close()
+    # Xvfb writes the display number once it accepts connections.
+    data = b""
+    deadline = time.monotonic() + timeout
+    try:
+        while not data.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0:
+                break
+            ready, _, _ = select.select([read_end], [], [], left)
+            if not ready:
+                break
+            chunk = os.read(read_end, 64)
+            if not chunk:
+                break
+            data += chunk
+    finally:
+        os.close(read_end)
+    if not data.strip().isdigit():
+        _end_process(proc.pid, "Xvfb")
+        raise HarnessError(f"Xvfb ({depth}-bit) did not start; see {log_path}")
+    return int(data.strip()), proc.pid
+
+
+# ---------------------------------------------------------------------------------------------
+# Fixture: setup and cleanup
+
+
+def _write_state(path, state):
+    tmp = path + ".tmp"
+    with open(tmp, "w") as f:
+        json.dump(state, f, indent=2)
+    os.replace(tmp, path)
+
+
+def wine_env(prefix, display, extra=None):
+    env = dict(os.environ)
+    env.update(WINE_ENV)
+    env["WINEPREFIX"] = prefix
+    env["DISPLAY"] = f":{display}"
+    env.pop("WAYLAND_DISPLAY", None)
+    if extra:
+        env.update(extra)
+    return env
+
+
+def setup(state_path, work_dir, win32_dir):
+    for tool in ("wine", "wineserver", "wineboot", "Xvfb"):
+        if not shutil.which(tool):
+            raise HarnessError(f"{tool} is not installed (scripts/setup.sh installs it)")
+    for needed in ("host/host.exe", "host/test_plugins/vis_probe.dll"):
+        if not os.path.isfile(os.path.join(win32_dir, needed)):
+            raise HarnessError(f"the win32 build is missing {needed} in {win32_dir} "
+                               "(cmake --preset win32 && cmake --build --preset win32)")
+    if os.path.exists(state_path):
+        cleanup(state_path)
+
+    os.makedirs(work_dir, exist_ok=True)
+    prefix = os.path.join(work_dir, "prefix")
+    state = {"prefix": prefix, "work": work_dir, "win32": os.path.abspath(win32_dir),
+             "displays": {}, "pids": {}}
+    _write_state(state_path, state)
+    for depth in DEPTHS:
+        display, pid = _start_xvfb(depth, os.path.join(work_dir, f"xvfb{depth}.log"))
+        state["displays"][str(depth)] = display
+        state["pids"][f"Xvfb{depth}"] = pid
+        _write_state(state_path, state)
+
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(prefix)
+    env = wine_env(prefix, state["displays"]["24"])
+    log_path = os.path.join(work_dir, "wine.log")
+    with open(log_path, "ab") as log:
+        server = subprocess.Popen(["wineserver", "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
+                                  stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    state["pids"]["wineserver"] = server.pid
+    _write_state(state_path, state)
+
+    if _run_logged(["wineboot", "-i"], env, log_path, 300) != 0:
+        raise HarnessError(f"wineboot -i failed; see {log_path}")
+    # Without a window manager Wine waits up to two seconds for every managed window that is
+    # hidden or destroyed; unmanaged windows avoid that.
+    _run_logged(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+                 "/t", "REG_SZ", "/d", "N", "/f"], env, log_path, 120)
+    # The first window a prefix shows starts its desktop process; do that here, once per
+    # display, so that no test pays for it.
+    env_state = Env(state)
+    for depth in DEPTHS:
+        with tempfile.TemporaryDirectory(dir=work_dir) as tmp:
+            player = env_state.make_player(tmp)
+            run = env_state.run_host(player, ["--fast", "--mute", "--frames", "1"], depth=depth,
+                                     timeout=120)
+            if run.code != 0:
+                raise HarnessError(f"warm-up run on the {depth}-bit display failed:\n"
+                                   + run.output)
+    return state
+
+
+def cleanup(state_path):
+    try:
+        with open(state_path) as f:
+            state = json.load(f)
+    except (OSError, ValueError):
+        return
+    prefix = state.get("prefix")
+    pids = state.get("pids", {})
+    if prefix and os.path.isdir(prefix) and shutil.which("wineserver"):
+        env = wine_env(prefix, state.get("displays", {}).get("24", 0))
+        try:
+            _run_logged(["wineserver", "-k"], env, os.path.join(state["work"], "wine.log"), 60)
+        except HarnessError:
+            pass
+    _end_process(pids.get("wineserver"), "wineserver")
+    for name, pid in pids.items():
+        if name.startswith("Xvfb"):
+            _end_process(pid, "Xvfb")
+    os.remove(state_path)
+
+
+# ---------------------------------------------------------------------------------------------
+# Event lines
+
+_FIELD = re.compile(r'([A-Za-z_][\w-]*)=("(?:[^"\\]|\\.)*"|\S*)')
+_ESCAPE = re.compile(r'\\(x[0-9A-Fa-f]{2}|.)')
+
+
+def unquote(text):
+    if len(text) < 2 or text[0] != '"' or text[-1] != '"':
+        return text
+
+    def one(m):
+        e = m.group(1)
+        if e[0] == "x":
+            return chr(int(e[1:], 16))
+        return {"n": "\n", "r": "\r", "t": "\t"}.get(e, e)
+
+    return _ESCAPE.sub(one, text[1:-1])
+
+
+class Event:
+    """One line "SOURCE NAME key=value ...", SOURCE being host or probe."""
+
+    def __init__(self, source, name, fields, line):
+        self.source = source
+        self.name = name
+        self.fields = fields
+        self.line = line
+
+    def __getitem__(self, key):
+        return self.fields[key]
+
+    def get(self, key, default=None):
+        return self.fields.get(key, default)
+
+    def int(self, key):
+        return int(self.fields[key], 0)
+
+    def __repr__(self):
+        return self.line
+
+
+def parse_line(line):
+    line = line.rstrip("\r\n")
+    parts = line.split(" ", 2)
+    if len(parts) < 2 or parts[0] not in ("host", "probe"):
+        return None
+    rest = parts[2] if len(parts) > 2 else ""
+    fields = {m.group(1): unquote(m.group(2)) for m in _FIELD.finditer(rest)}
+    return Event(parts[0], parts[1], fields, line)
+
+
+class HostRun:
+    def __init__(self, code, lines, output, timed_out):
+        self.code = code
+        self.lines = lines
+        self.output = output
+        self.timed_out = timed_out
+        self.events = [e for e in (parse_line(l) for l in lines) if e]
+
+    def host(self, name=None):
+        return [e for e in self.events if e.source == "host" and (name is None or e.name == name)]
+
+    def probe(self, name=None):
+        return [e for e in self.events
+                if e.source == "probe" and (name is None or e.name == name)]
+
+    def one(self, name, source="host"):
+        found = [e for e in self.events if e.source == source and e.name == name]
+        if len(found) != 1:
+            raise AssertionError(f"expected one '{source} {name}' line, found {len(found)}:\n"
+                                 + self.output)
+        return found[0]
+
+
+# ---------------------------------------------------------------------------------------------
+# Helpers for tests
+
+
+def read_bmp(path):
+    """Reads an uncompressed 24- or 32-bit BMP: (width, height, rows), rows top first, each a
+    list of (r, g, b)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] != b"BM":
+        raise ValueError(f"{path}: not a BMP file")
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    compression = struct.unpack_from("<I", data, 30)[0]
+    if bits not in (24, 32) or compression != 0:
+        raise ValueError(f"{path}: only uncompressed 24/32-bit BMP files are read")
+    step = bits // 8
+    stride = (width * step + 3) & ~3
+    top_down = height < 0
+    height = abs(height)
+    rows = []
+    for y in range(height):
+        stored = y if top_down else height - 1 - y
+        start = offset + stored * stride
+        row = data[start:start + width * step]
+        rows.append([(row[x * step + 2], row[x * step + 1], row[x * step])
+                     for x in range(width)])
+    return width, height, rows
+
+
+def windows_path(path):
+    """A Unix path as the Windows path Wine maps it to (drive Z: is the Unix root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Env:
+    """The shared displays and prefix, as set up by the fixture."""
+
+    def __init__(self, state=None):
+        if state is None:
+            state_path = os.environ.get("QUORBEL_WINE_STATE")
+            if not state_path or not os.path.isfile(state_path):
+                raise HarnessError("no Wine test environment: the ctest fixture 'wine' "
+                                   f"(wine.setup) has not run (state file {state_path!r})")
+            with open(state_path) as f:
+                state = json.load(f)
+        self.state = state
+        self.prefix = state["prefix"]
+        self.win32 = os.environ.get("QUORBEL_WIN32_DIR") or state["win32"]
+        self.source = os.environ.get(
+            "QUORBEL_SOURCE_DIR",
+            os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+
+    # -- paths ------------------------------------------------------------------------------
+
+    @property
+    def host_exe(self):
+        return os.path.join(self.win32, "host", "host.exe")
+
+    @property
+    def probe_dll(self):
+        return os.path.join(self.win32, "host", "test_plugins", "vis_probe.dll")
+
+    @property
+    def player_dir(self):
+        return os.path.join(self.win32, "player")
+
+    def display(self, depth):
+        return self.state["displays"][str(depth)]
+
+    def env(self, depth=24, extra=None):
+        return wine_env(self.prefix, self.display(depth), extra)
+
+    # -- player folders ---------------------------------------------------------------------
+
+    def make_player(self, folder, plugin=None, data=(), tabs=True):
+        """A fresh player folder inside folder: host.exe, Plugins/<plugin> (default: the
+        probe), gbm.dll beside both when the build has it, the data folders named (copied
+        from the built player folder, else from data/) and an empty tabs/. Returns its path."""
+        player = os.path.join(folder, "player")
+        os.makedirs(os.path.join(player, "Plugins"), exist_ok=True)
+        if not os.path.isfile(self.host_exe):
+            raise HarnessError(f"the win32 build has no host: {self.host_exe}")
+        shutil.copy2(self.host_exe, player)
+        plugin = plugin or self.probe_dll
+        if not os.path.isfile(plugin):
+            raise HarnessError(f"no such plug-in: {plugin}")
+        shutil.copy2(plugin, os.path.join(player, "Plugins"))
+        gbm = os.path.join(self.player_dir, "gbm.dll")
+        if os.path.isfile(gbm):
+            shutil.copy2(gbm, player)
+            shutil.copy2(gbm, os.path.join(player, "Plugins"))
+        for name in data:
+            for source in (os.path.join(self.player_dir, name),
+                           os.path.join(self.source, "data", name)):
+                if os.path.isdir(source):
+                    shutil.copytree(source, os.path.join(player, name))
+                    break
+            else:
+                raise HarnessError(f"no data folder {name!r} in the build or in data/")
+        if tabs:
+            os.makedirs(os.path.join(player, "tabs"), exist_ok=True)
+        return player
+
+    @staticmethod
+    def plugin_arg(player):
+        names = sorted(n for n in os.listdir(os.path.join(player, "Plugins"))
+                       if n.lower().startswith("vis_") and n.lower().endswith(".dll"))
+        if not names:
+            raise HarnessError(f"no vis_*.dll in {player}/Plugins")
+        return "Plugins\\" + names[0]
+
+    # -- running ----------------------------------------------------------------------------
+
+    def run_host(self, player, args, depth=24, timeout=60, env=None, desktop=None,
+                 plugin_args=None):
+        """Runs player/host.exe under Wine on the display of that depth, in the player folder,
+        with args followed by the plug-in (plugin_args, default the one in Plugins/). With
+        desktop="WxH" it runs inside a Wine virtual desktop of that size. timeout is a safety
+        net only: a run that exceeds it is killed and reported with timed_out set."""
+        log_name = "host-events.log"
+        log_path = os.path.join(player, log_name)
+        if os.path.exists(log_path):
+            os.remove(log_path)
+        plugins = plugin_args if plugin_args is not None else [self.plugin_arg(player)]
+        command = ["wine"]
+        if desktop:
+            command += ["explorer", f"/desktop=quorbel_test,{desktop}"]
+        command += ["host.exe", "--log", log_name] + list(args) + list(plugins)
+        extra = {"QUORBEL_PROBE_LOG": log_name}
+        extra.update(env or {})
+        output_path = os.path.join(player, "host-output.txt")
+        timed_out = False
+        with open(output_path, "wb") as out:
+            proc = subprocess.Popen(command, cwd=player, env=self.env(depth, extra),
+                                    stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, start_new_session=True)
+            try:
+                code = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                timed_out = True
+                _kill_group(proc)
+                code = None
+        with open(output_path, "rb") as f:
+            output = f.read().decode(errors="replace")
+        lines = []
+        if os.path.exists(log_path):
+            with open(log_path, "rb") as f:
+                lines = f.read().decode(errors="replace").splitlines()
+        if desktop and not timed_out:
+            # The desktop's explorer does not pass the program's exit code on.
+            exits = [e for e in (parse_line(l) for l in lines) if e and e.name == "exit"
+                     and e.source == "host"]
+            code = int(exits[-1]["code"]) if exits else None
+        if timed_out:
+            output += f"\n[harness: killed after {timeout} s]\n"
+        return HostRun(code, lines, output, timed_out)
+
+    # -- registry ---------------------------------------------------------------------------
+
+    def _reg(self, args, check=True):
+        with tempfile.NamedTemporaryFile(dir=self.state["work"], suffix=".reg.txt",
+                                         delete=False) as out:
+            path = out.name
+        try:
+            # The plug-in is a 32-bit program: use the 32-bit view of HKLM\Software.
+            code = _run_logged(["wine", "reg"] + args + ["/reg:32"], self.env(24), path, 120)
+            with open(path, "rb") as f:
+                text = f.read().decode(errors="replace")
+        finally:
+            os.remove(path)
+        if check and code != 0:
+            raise HarnessError(f"wine reg {' '.join(args)} failed ({code}):\n{text}")
+        return code, text
+
+    def reset_registry(self):
+        """Deletes the plug-in's keys, HKLM and HKCU "Software\\Quorbel"."""
+        for root in ("HKLM", "HKCU"):
+            self._reg(["delete", f"{root}\\{QUORBEL_KEY}", "/f"], check=False)
+
+    def reg_query(self, key, value):
+        """(type, value) of a registry value, or None when it does not exist. REG_DWORD values
+        come back as int, REG_SZ as str."""
+        code, text = self._reg(["query", key, "/v", value], check=False)
+        if code != 0:
+            return None
+        for line in text.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[0] == value and parts[1].startswith("REG_"):
+                data = parts[2] if len(parts) > 2 else ""
+                if parts[1] == "REG_DWORD":
+                    return parts[1], int(data, 16)
+                return parts[1], data
+        return None
+
+    def reg_add(self, key, value, data, kind=None):
+        kind = kind or ("REG_DWORD" if isinstance(data, int) else "REG_SZ")
+        self._reg(["add", key, "/v", value, "/t", kind, "/d", str(data), "/f"])
+
+
+# ---------------------------------------------------------------------------------------------
+# Command line
+
+
+def _list_tests(path):
+    import importlib.util
+    import unittest
+    sys.path.insert(0, os.path.dirname(os.path.abspath(path)))
+    spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    suite = unittest.defaultTestLoader.loadTestsFromModule(module)
+
+    def walk(s):
+        for t in s:
+            if isinstance(t, unittest.TestSuite):
+                yield from walk(t)
+            else:
+                yield t
+
+    for test in walk(suite):
+        cls = type(test).__name__
+        print(f"{cls}.{test._testMethodName}")
+
+
+def main(argv):
+    import argparse
+    parser = argparse.ArgumentParser(description="Wine test fixture")
+    sub = parser.add_subparsers(dest="command", required=True)
+    p = sub.add_parser("setup")
+    p.add_argument("--state", required=True)
+    p.add_argument("--work", required=True)
+    p.add_argument("--win32", required=True)
+    p = sub.add_parser("cleanup")
+    p.add_argument("--state", required=True)
+    p = sub.add_parser("list")
+    p.add_argument("file")
+    args = parser.parse_args(argv)
+    try:
+        if args.command == "setup":
+            started = time.monotonic()
+            state = setup(args.state, args.work, args.win32)
+            print(f"displays {state['displays']}, prefix {state['prefix']}, "
+                  f"ready in {time.monotonic() - started:.1f} s")
+        elif args.command == "cleanup":
+            cleanup(args.state)
+        else:
+            _list_tests(args.file)
+    except HarnessError as e:
+        print(f"harness: {e}", file=sys.stderr)
+        if args.command == "setup":
+            cleanup(args.state)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
