@@ -393,6 +393,13 @@ void sendKey(const ScriptedKey& key, int frame) {
 }
 
 void captureFrame(const ScriptedCapture& capture, int frame) {
+    if (options.captureFromScreen) {
+        // The screen shows a window's drawing once the system has flushed it, which happens
+        // when the thread looks for messages and finds none.
+        MSG msg;
+        if (!pumpMessages()) PostQuitMessage(0);
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
     HWND hwnd = pluginMainWindow();
     std::string reason = "no plug-in window";
     int width = 0, height = 0;
@@ -715,6 +722,9 @@ int hostMain(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     if (!parseHostOptions(args, options, error)) {
+        // Report into the log file too when one was asked for.
+        for (size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == "--log") openEventLog(args[i + 1]);
         emitEvent("error message=" + quoteEventText(error));
         fprintf(stderr, "host: %s\n", error.c_str());
         return kExitUsage;
