@@ -31,7 +31,7 @@ TEST(BeatWaves, WarpStartsOneStarPerBeatHoweverManySlotsAreFree) {
     EXPECT_EQ(activeStars(), 1);
     const WarpStar& star = waveState.warp.stars[0];
     EXPECT_EQ(star.radius, 0);
-    EXPECT_EQ(star.rays, (40 * 30) / (4 * 30 - 1) + 1);      // V raised to 4B, then lowered by 1
+    EXPECT_EQ(star.rays, (40 * 30) / (4 * 30 - 1) + 1); // V raised to 4B, then lowered by 1
     EXPECT_EQ(star.radiusStep, (20 * 30) / (4 * 30 - 1) + 3);
     primeBeat(30, 50);
     waveWarp(frame.frame(), silence.data());
@@ -65,8 +65,8 @@ TEST(BeatWaves, PyroBurstFillsTheNineteenSlotsAfterItsRocket) {
     const std::vector<uint8_t> silence = constantAudio(0);
     wavePyro(frame.frame(), silence.data());
     waveState.pyro.slots[21] = {2, -4, 100, 100, 7, 200}; // vy -3 >= -5 and B = 0 >= V / 2 = 0
-    waveState.pyro.slots[25] = {1, 1, 10, 10, -10, 9};     // an older spark, replaced
-    wavePyro(frame.frame(), silence.data());               // V is 0: the burst must not fault
+    waveState.pyro.slots[25] = {1, 1, 10, 10, -10, 9};    // an older spark, replaced
+    wavePyro(frame.frame(), silence.data());              // V is 0: the burst must not fault
     EXPECT_EQ(waveState.pyro.slots[21].age, -1);
     for (int i = 22; i < 42; ++i) {
         const PyroSlot& s = waveState.pyro.slots[i];

@@ -13,7 +13,7 @@ namespace {
 
 // A host folder of our own with an objs folder to write letter files into.
 class LetterFolder {
-public:
+  public:
     LetterFolder() {
         host = std::string(QUORBEL_BINARY_DIR) + "/letter_objects_test/";
         ::mkdir(host.c_str(), 0755);

@@ -65,7 +65,7 @@ TEST(Waves, LineHorCarriesItsLastLevelAcrossChannelsAndFrames) {
 
 TEST(Waves, WalkingCrossesTheScreenEdge) {
     TestFrame frame(320, 200, 0x80, 0);
-    waveState.walking.walkX = 319; // becomes 0 this frame
+    waveState.walking.walkX = 319;                          // becomes 0 this frame
     const std::vector<uint8_t> audio = constantAudio(0x10); // level 0x90 = 144
     waveWalking(frame.frame(), audio.data());
     EXPECT_EQ(waveState.walking.walkX, 0);
