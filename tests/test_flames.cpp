@@ -107,9 +107,10 @@ long firstDifference(const Buffer& a, const Buffer& b) {
 
 // Runs flame f on the two starting buffers and checks it against its rule: the new current
 // frame, the other buffer, and which buffer ends up where.
-void expectFlameFollowsRule(int f, const Resolution& r, const Buffer& startCurrent,
-                            const Buffer& startPrevious) {
+void expectFlameFollowsRule(int f, const Resolution& r, FlameKernels loops,
+                            const Buffer& startCurrent, const Buffer& startPrevious) {
     TestFrame frame(r.w, r.h);
+    useFlameKernels(loops);
     const long w = frame.w(), h = frame.h();
     frame.current = startCurrent;
     frame.previous = startPrevious;
@@ -167,9 +168,22 @@ TEST(Flames, EveryFlameFollowsItsRuleOnRandomFramesAtEveryResolution) {
         const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
         for (int f = 0; f < kFlameCount; ++f) {
             for (const Buffer& start : startingFrames(rng, size))
-                expectFlameFollowsRule(f, r, randomBytes(rng, size), start);
+                expectFlameFollowsRule(f, r, FlameKernels::Avx2, randomBytes(rng, size), start);
         }
     }
+}
+
+// The narrower loops the plug-in falls back to on other processors give the same frames.
+TEST(Flames, NarrowerLoopsFollowTheSameRules) {
+    std::mt19937 rng(9);
+    for (FlameKernels loops : {FlameKernels::Sse2, FlameKernels::Scalar}) {
+        for (const Resolution& r : {kResolutions[1], kResolutions[4]}) {
+            const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
+            for (int f = 0; f < kFlameCount; ++f)
+                expectFlameFollowsRule(f, r, loops, randomBytes(rng, size), randomBytes(rng, size));
+        }
+    }
+    buildFlameTables();
 }
 
 TEST(Flames, TablesFollowTheirDefinitions) {
