@@ -96,7 +96,7 @@ std::vector<std::vector<uint8_t>> audioBlocks() {
 
 std::string sourceFolder() {
     std::string file = __FILE__;
-    return file.substr(0, file.rfind("bench")) + "data/";
+    return file.substr(0, file.rfind("/bench/") + 1) + "data/";
 }
 
 void wave(benchmark::State& state, int index, int w, int h) {
