@@ -21,125 +21,106 @@
 #include <emmintrin.h>
 #define QUORBEL_SSE2 1
 #endif
+// AVX2 where the processor has it, chosen at start. Not on 32-bit Windows for now: there the
+// host's threads may enter with a stack aligned to 4 bytes only, which has not been tried with
+// 32-byte vectors.
+#if (defined(__x86_64__) || (defined(__i386__) && !defined(_WIN32))) &&                            \
+    (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUORBEL_AVX2 1
+#endif
 
 uint8_t quarterFade[1024];
 uint8_t halfFade[1024];
 
-void buildFlameTables() {
-    for (int s = 0; s < 1024; ++s) {
-        quarterFade[s] = static_cast<uint8_t>(s >= 4 ? (s / 4 - 1) & 0xFF : 0);
-        halfFade[s] = static_cast<uint8_t>(s >= 2 ? (s / 2 - 1) & 0xFF : 0);
-    }
-}
-
 namespace {
 
+// Pixel by pixel, for processors without SSE2 and for the tests.
+#define KERNEL_NAMESPACE scalar
+#define KERNEL_TARGET
+#include "flame_kernels.inc"
+#undef KERNEL_NAMESPACE
+#undef KERNEL_TARGET
+
 #if QUORBEL_SSE2
-inline __m128i load(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-inline void store(uint8_t* p, __m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
+#define KERNEL_NAMESPACE sse2
+#define KERNEL_TARGET
+#define VEC __m128i
+#define V_WIDTH 16
+#define V_LOAD(p) _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+#define V_STORE(p, v) _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v)
+#define V_ZERO() _mm_setzero_si128()
+#define V_SET8(x) _mm_set1_epi8(x)
+#define V_UNPACKLO8 _mm_unpacklo_epi8
+#define V_UNPACKHI8 _mm_unpackhi_epi8
+#define V_ADD16 _mm_add_epi16
+#define V_ADD8 _mm_add_epi8
+#define V_SRLI16 _mm_srli_epi16
+#define V_PACKUS16 _mm_packus_epi16
+#define V_SUBSU8 _mm_subs_epu8
+#define V_AND _mm_and_si128
+#define V_OR _mm_or_si128
+#include "flame_kernels.inc"
+#undef KERNEL_NAMESPACE
+#undef VEC
+#undef V_WIDTH
+#undef V_LOAD
+#undef V_STORE
+#undef V_ZERO
+#undef V_SET8
+#undef V_UNPACKLO8
+#undef V_UNPACKHI8
+#undef V_ADD16
+#undef V_ADD8
+#undef V_SRLI16
+#undef V_PACKUS16
+#undef V_SUBSU8
+#undef V_AND
+#undef V_OR
+#undef KERNEL_TARGET
 #endif
 
-// d[i] = quarterFade[a[i] + b[i] + c[i] + e[i]], i = 0..n-1 in increasing order. Each block of
-// sixteen is loaded before it is stored, so d may be one of the sources or lie below them.
-void fadeSum4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* e,
-              int n) {
-    int i = 0;
-#if QUORBEL_SSE2
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i va = load(a + i), vb = load(b + i), vc = load(c + i), ve = load(e + i);
-        __m128i lo =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero)),
-                          _mm_add_epi16(_mm_unpacklo_epi8(vc, zero), _mm_unpacklo_epi8(ve, zero)));
-        __m128i hi =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero)),
-                          _mm_add_epi16(_mm_unpackhi_epi8(vc, zero), _mm_unpackhi_epi8(ve, zero)));
-        lo = _mm_srli_epi16(lo, 2);
-        hi = _mm_srli_epi16(hi, 2);
-        store(d + i, _mm_subs_epu8(_mm_packus_epi16(lo, hi), one));
+#if QUORBEL_AVX2
+#define KERNEL_NAMESPACE avx2
+#define KERNEL_TARGET __attribute__((target("avx2")))
+#define VEC __m256i
+#define V_WIDTH 32
+#define V_LOAD(p) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))
+#define V_STORE(p, v) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v)
+#define V_ZERO() _mm256_setzero_si256()
+#define V_SET8(x) _mm256_set1_epi8(x)
+#define V_UNPACKLO8 _mm256_unpacklo_epi8
+#define V_UNPACKHI8 _mm256_unpackhi_epi8
+#define V_ADD16 _mm256_add_epi16
+#define V_ADD8 _mm256_add_epi8
+#define V_SRLI16 _mm256_srli_epi16
+#define V_PACKUS16 _mm256_packus_epi16
+#define V_SUBSU8 _mm256_subs_epu8
+#define V_AND _mm256_and_si256
+#define V_OR _mm256_or_si256
+#include "flame_kernels.inc"
+#endif
+
+// The loops in use: the widest the processor runs, chosen by buildFlameTables().
+struct Kernels {
+    void (*fadeSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
+    void (*fadeSum121)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
+    void (*fadeWrappedSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*,
+                            const uint8_t*, int);
+    void (*fadeOr4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
+    void (*halveWrappedSum2)(uint8_t*, const uint8_t*, const uint8_t*, int);
+    void (*lower)(uint8_t*, int, int);
+};
+#define KERNEL_SET(ns)                                                                             \
+    Kernels {                                                                                      \
+        ns::fadeSum4, ns::fadeSum121, ns::fadeWrappedSum4, ns::fadeOr4, ns::halveWrappedSum2,      \
+            ns::lower                                                                              \
     }
-#endif
-    for (; i < n; ++i) d[i] = quarterFade[a[i] + b[i] + c[i] + e[i]];
-}
-
-// d[i] = quarterFade[a[i] + 2 b[i] + c[i]], same order and aliasing as fadeSum4.
-void fadeSum121(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, int n) {
-    int i = 0;
 #if QUORBEL_SSE2
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i va = load(a + i), vb = load(b + i), vc = load(c + i);
-        const __m128i blo = _mm_unpacklo_epi8(vb, zero), bhi = _mm_unpackhi_epi8(vb, zero);
-        __m128i lo =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vc, zero)),
-                          _mm_add_epi16(blo, blo));
-        __m128i hi =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vc, zero)),
-                          _mm_add_epi16(bhi, bhi));
-        lo = _mm_srli_epi16(lo, 2);
-        hi = _mm_srli_epi16(hi, 2);
-        store(d + i, _mm_subs_epu8(_mm_packus_epi16(lo, hi), one));
-    }
+Kernels kernels = KERNEL_SET(sse2);
+#else
+Kernels kernels = KERNEL_SET(scalar);
 #endif
-    for (; i < n; ++i) d[i] = quarterFade[a[i] + 2 * b[i] + c[i]];
-}
-
-// d[i] = quarterFade[(a[i] + b[i] + c[i] + e[i]) mod 256].
-void fadeWrappedSum4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c,
-                     const uint8_t* e, int n) {
-    int i = 0;
-#if QUORBEL_SSE2
-    const __m128i one = _mm_set1_epi8(1), low6 = _mm_set1_epi8(0x3F);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i s = _mm_add_epi8(_mm_add_epi8(load(a + i), load(b + i)),
-                                       _mm_add_epi8(load(c + i), load(e + i)));
-        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 2), low6), one));
-    }
-#endif
-    for (; i < n; ++i) d[i] = quarterFade[(a[i] + b[i] + c[i] + e[i]) & 0xFF];
-}
-
-// d[i] = quarterFade[a[i] | b[i] | c[i] | e[i]].
-void fadeOr4(uint8_t* d, const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* e,
-             int n) {
-    int i = 0;
-#if QUORBEL_SSE2
-    const __m128i one = _mm_set1_epi8(1), low6 = _mm_set1_epi8(0x3F);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i s = _mm_or_si128(_mm_or_si128(load(a + i), load(b + i)),
-                                       _mm_or_si128(load(c + i), load(e + i)));
-        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 2), low6), one));
-    }
-#endif
-    for (; i < n; ++i) d[i] = quarterFade[a[i] | b[i] | c[i] | e[i]];
-}
-
-// d[i] = halfFade[(a[i] + b[i]) mod 256].
-void halveWrappedSum2(uint8_t* d, const uint8_t* a, const uint8_t* b, int n) {
-    int i = 0;
-#if QUORBEL_SSE2
-    const __m128i one = _mm_set1_epi8(1), low7 = _mm_set1_epi8(0x7F);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i s = _mm_add_epi8(load(a + i), load(b + i));
-        store(d + i, _mm_subs_epu8(_mm_and_si128(_mm_srli_epi16(s, 1), low7), one));
-    }
-#endif
-    for (; i < n; ++i) d[i] = halfFade[(a[i] + b[i]) & 0xFF];
-}
-
-// d[i] = max(d[i] - amount, 0).
-void lower(uint8_t* d, int amount, int n) {
-    int i = 0;
-#if QUORBEL_SSE2
-    const __m128i step = _mm_set1_epi8(static_cast<char>(amount));
-    for (; i + 16 <= n; i += 16) store(d + i, _mm_subs_epu8(load(d + i), step));
-#endif
-    for (; i < n; ++i) d[i] = static_cast<uint8_t>(d[i] > amount ? d[i] - amount : 0);
-}
 
 // s / 6 for 0 <= s <= 1530 (six bytes) by a multiply and a shift.
 constexpr unsigned divideBySix(unsigned s) {
@@ -151,6 +132,40 @@ constexpr bool divideBySixIsExact() {
     return true;
 }
 static_assert(divideBySixIsExact(), "the multiply-shift must equal the division for six bytes");
+
+} // namespace
+
+void buildFlameTables() {
+    for (int s = 0; s < 1024; ++s) {
+        quarterFade[s] = static_cast<uint8_t>(s >= 4 ? (s / 4 - 1) & 0xFF : 0);
+        halfFade[s] = static_cast<uint8_t>(s >= 2 ? (s / 2 - 1) & 0xFF : 0);
+    }
+#if QUORBEL_AVX2
+    if (__builtin_cpu_supports("avx2")) kernels = KERNEL_SET(avx2);
+#endif
+}
+
+void useFlameKernels(FlameKernels which) {
+    switch (which) {
+    case FlameKernels::Scalar:
+        kernels = KERNEL_SET(scalar);
+        break;
+#if QUORBEL_SSE2
+    case FlameKernels::Sse2:
+        kernels = KERNEL_SET(sse2);
+        break;
+#endif
+#if QUORBEL_AVX2
+    case FlameKernels::Avx2:
+        if (__builtin_cpu_supports("avx2")) kernels = KERNEL_SET(avx2);
+        break;
+#endif
+    default:
+        break;
+    }
+}
+
+namespace {
 
 struct Frame {
     uint8_t* b;
@@ -180,7 +195,7 @@ void flameOverwrite() {
 // ahead of the write, so the pass sees old values only.
 void flameUpSlow() {
     const Frame f = inPlaceFrame();
-    fadeSum4(f.b, f.b + f.w - 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+    kernels.fadeSum4(f.b, f.b + f.w - 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
 }
 
 // Downward, e = N..1: B[e] = qf[B[e] + B[e+W-1] + B[e+W] + B[e+W+1]]. Row by row from the
@@ -193,7 +208,7 @@ void flameUpFast() {
     b[f.n] = quarterFade[b[f.n] + b[f.n + w - 1] + b[f.n + w] + b[f.n + w + 1]];
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
-        fadeSum4(r + 1, r + 1, r + w, r + w + 1, r + w + 2, w - 1);
+        kernels.fadeSum4(r + 1, r + 1, r + w, r + w + 1, r + w + 2, w - 1);
         if (y > 0) r[0] = quarterFade[r[0] + r[w - 1] + r[w] + r[w + 1]];
     }
 }
@@ -201,7 +216,7 @@ void flameUpFast() {
 // Upward, k = 0..N-1: B[k] = qf[B[k+1] + B[k+W] + B[k+W+1] + B[k+2W]].
 void flameLeftSlow() {
     const Frame f = inPlaceFrame();
-    fadeSum4(f.b, f.b + 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+    kernels.fadeSum4(f.b, f.b + 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
 }
 
 // Downward, e = N..1: B[e] = qf[B[e] + 2 B[e+W+1] + B[e+W]]; all reads lie beyond the row.
@@ -213,7 +228,7 @@ void flameLeftFast() {
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
         const int from = y > 0 ? 0 : 1;
-        fadeSum121(r + from, r + from, r + from + w + 1, r + from + w, w - from);
+        kernels.fadeSum121(r + from, r + from, r + from + w + 1, r + from + w, w - from);
     }
 }
 
@@ -223,7 +238,7 @@ void flameRightSlow() {
     const uint8_t* s = plugin.previousBuffer;
     uint8_t* d = plugin.currentBuffer;
     const int w = plugin.frameWidth, n = w * plugin.frameHeight;
-    fadeSum4(d + 1, s, s + w, s + w + 1, s + 2 * w + 1, n - 1);
+    kernels.fadeSum4(d + 1, s, s + w, s + w + 1, s + 2 * w + 1, n - 1);
     d[n] = quarterFade[s[n - 1] + s[n + w - 1] + s[n + w]];
 }
 
@@ -236,7 +251,7 @@ void flameRightFast() {
     b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w - 1] + b[f.n + w]];
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
-        fadeSum121(r + 1, r + 1, r + w, r + w + 1, w - 1);
+        kernels.fadeSum121(r + 1, r + 1, r + w, r + w + 1, w - 1);
         if (y > 0) r[0] = quarterFade[r[0] + 2 * r[w - 1] + r[w]];
     }
 }
@@ -251,7 +266,7 @@ template <bool wrapped> void water() {
     uint8_t* d = plugin.currentBuffer;
     const int w = plugin.frameWidth, n = w * plugin.frameHeight;
     const int bottom = n - n / 2 + 1; // first byte of the sinking part
-    auto sum4 = wrapped ? fadeWrappedSum4 : fadeSum4;
+    auto sum4 = wrapped ? kernels.fadeWrappedSum4 : kernels.fadeSum4;
     sum4(d, s + w - 1, s + w, s + w + 1, s + 2 * w, bottom);
     const uint8_t* up = s + bottom - w;
     sum4(d + bottom, up, up + 1, up - w, up - w + 1, n - bottom + 1);
@@ -270,7 +285,7 @@ void flameWaterSubtle() {
 void flameSkyline() {
     const uint8_t* s = plugin.previousBuffer;
     const int w = plugin.frameWidth;
-    fadeSum121(plugin.currentBuffer, s + w, s + w + 1, s + w + 2, w * plugin.frameHeight);
+    kernels.fadeSum121(plugin.currentBuffer, s + w, s + w + 1, s + w + 2, w * plugin.frameHeight);
 }
 
 // Copying, k = 1..N: D[k] = qf[S[k+W-1] | S[k+W] | S[k+W+1] | S[k+2W]], S[N+2W] counting as 0.
@@ -278,14 +293,14 @@ void flameWeird() {
     const uint8_t* s = plugin.previousBuffer;
     uint8_t* d = plugin.currentBuffer;
     const int w = plugin.frameWidth, n = w * plugin.frameHeight;
-    fadeOr4(d + 1, s + w, s + w + 1, s + w + 2, s + 2 * w + 1, n - 1);
+    kernels.fadeOr4(d + 1, s + w, s + w + 1, s + w + 2, s + 2 * w + 1, n - 1);
     d[n] = quarterFade[s[n + w - 1] | s[n + w] | s[n + w + 1]];
 }
 
 // Upward, k = 0..N-1: B[k] = hf[(B[k+2W] + B[k+W-1]) mod 256].
 void flameZzz() {
     const Frame f = inPlaceFrame();
-    halveWrappedSum2(f.b, f.b + 2 * f.w, f.b + f.w - 1, f.n);
+    kernels.halveWrappedSum2(f.b, f.b + 2 * f.w, f.b + f.w - 1, f.n);
 }
 
 // In place, e = N..1: each of B[e..e+3] is lowered by 2 (not below 0). The groups overlap, so
@@ -294,9 +309,9 @@ void flameZzz() {
 void flameFade() {
     const Frame f = inPlaceFrame();
     uint8_t* b = f.b;
-    for (int i = 1; i <= 3; ++i) lower(b + i, 2 * i, 1);
-    lower(b + 4, 8, f.n - 3);
-    for (int i = 1; i <= 3; ++i) lower(b + f.n + i, 8 - 2 * i, 1);
+    for (int i = 1; i <= 3; ++i) kernels.lower(b + i, 2 * i, 1);
+    kernels.lower(b + 4, 8, f.n - 3);
+    for (int i = 1; i <= 3; ++i) kernels.lower(b + f.n + i, 8 - 2 * i, 1);
 }
 
 // Copying: row 0 black, row r+1 = row r of S. The picture falls without fading.

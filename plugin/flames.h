@@ -7,3 +7,8 @@
 extern uint8_t quarterFade[1024];
 // s / 2 - 1 for s >= 2, else 0 (only 0..255 are used).
 extern uint8_t halfFade[1024];
+
+// Which loops the flames use; buildFlameTables() picks the widest the processor runs. All give
+// the same results (tests compare them).
+enum class FlameKernels { Scalar, Sse2, Avx2 };
+void useFlameKernels(FlameKernels which);
