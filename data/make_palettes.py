@@ -145,7 +145,7 @@ PALETTES = [
               (180, "a01000"), (225, "ff9000"), (255, "ffffff"))),
     ("RAINBOW.MAP", "every hue in turn, brightening from black",
      ramp(lambda t: hsv(t * 1.0, 0.9, min(1.0, 0.15 + 1.2 * t)) if t > 0 else (0, 0, 0))),
-    ("SPECTRUM.MAP", "two turns through the hues at full brightness, black at 0",
+    ("PRISM.MAP", "two turns through the hues at full brightness, black at 0",
      ramp(lambda t: hsv(t * 2.0, 1.0, min(1.0, t * 8.0)))),
     ("PLASMA1.MAP", "plasma cycle: three waves out of step, darker at the bottom",
      waves((3.0, 2.0, 4.0), (0.0, 0.33, 0.66), fade=0.9)),
