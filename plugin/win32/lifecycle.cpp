@@ -24,8 +24,14 @@ namespace {
 const char kSource[] = "quorbel_plugin";
 }
 
-void runConfig(void* instance, void* parent) {
+void runConfig(void* instance, void* parent, bool runActive) {
     loadSettings(instance, parent);
+    if (runActive) {
+        // A visualisation runs on another thread: it keeps the frame size, buffers, lists and
+        // tables it started with, so only the settings record is reloaded and saved.
+        saveSettings();
+        return;
+    }
     applyResolution();
     listTranslations();
     enumeratePalettes();

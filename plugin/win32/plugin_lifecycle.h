@@ -3,8 +3,9 @@
 #pragma once
 
 // Config: settings, resolution, the file lists, favourites and forbiddens, the property sheet,
-// and the settings saved whatever closed it.
-void runConfig(void* instance, void* parent);
+// and the settings saved whatever closed it. While a run is active only the settings record is
+// reloaded and saved.
+void runConfig(void* instance, void* parent, bool runActive);
 
 void loadSettings(void* instance, void* parent);
 void saveSettings();

@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -86,6 +87,8 @@ class Win32FramePlatform final : public FramePlatform {
 
 Win32FramePlatform framePlatform;
 bool classRegistered = false;
+// Set from a successful Init until Quit.
+std::atomic<bool> runActive{false};
 
 void takeHandles(winampVisModule* module) {
     plugin.dllInstance = module->hDllInstance;
@@ -160,7 +163,7 @@ void reportDirectDrawFailure(long result) {
 void config(winampVisModule* module) {
     takeHandles(module);
     takeHostDirectory();
-    runConfig(module->hDllInstance, module->hwndParent);
+    runConfig(module->hDllInstance, module->hwndParent, runActive);
 }
 
 int initRun(winampVisModule* module) {
@@ -217,6 +220,7 @@ int initRun(winampVisModule* module) {
         return failInit();
     }
     installTestHooks();
+    runActive = true;
     return 0;
 }
 
@@ -235,7 +239,9 @@ int render(winampVisModule* module) {
 }
 
 void quit(winampVisModule* module) {
-    if (settings.Save_On_Exit) saveRunningState();
+    // After a failed Init there is no running state to store.
+    if (settings.Save_On_Exit && runActive) saveRunningState();
+    runActive = false;
     releaseRunResources();
     releasePresentation();
     displayPaletteHook = nullptr;
