@@ -41,19 +41,27 @@ bool isAllowed(int wave, int flame, int display);
 void favoriteLine(const Favorite& favorite, char* out, size_t size);
 void forbiddenLine(const Forbidden& forbidden, char* out, size_t size);
 
-template <class Key> void loadFavoritesFrom(Key& key) {
-    favoriteCount = 0;
+// Walks every value of key in registry order, reading each record into a 526-byte buffer,
+// while count stays below limit; store(name, record, length) decodes and keeps one.
+template <class Key, class Store>
+void forEachRecord(Key& key, const int& count, int limit, Store store) {
     char name[260];
     uint8_t record[kRecordBufferSize];
-    for (unsigned index = 0; favoriteCount < kMaxFavorites && key.valueNameAt(index, name);
-         ++index) {
+    for (unsigned index = 0; count < limit && key.valueNameAt(index, name); ++index) {
         size_t stored = 0;
-        if (!key.readBinary(record, name, sizeof record, &stored)) continue;
-        FavoriteFields fields;
-        if (!decodeFavorite(record, stored < sizeof record ? stored : sizeof record, fields))
-            continue;
-        favorites[favoriteCount++] = favoriteFromFields(fields, valueNumber(name));
+        if (key.readBinary(record, name, sizeof record, &stored))
+            store(name, record, stored < sizeof record ? stored : sizeof record);
     }
+}
+
+template <class Key> void loadFavoritesFrom(Key& key) {
+    favoriteCount = 0;
+    forEachRecord(key, favoriteCount, kMaxFavorites,
+                  [](const char* name, const uint8_t* record, size_t length) {
+                      FavoriteFields fields;
+                      if (decodeFavorite(record, length, fields))
+                          favorites[favoriteCount++] = favoriteFromFields(fields, valueNumber(name));
+                  });
 }
 
 // Ctrl-M: stores the live selection under the lowest free number from 0 (at most 200) and
@@ -77,18 +85,14 @@ template <class Key> void addFavoriteTo(Key& key) {
 
 template <class Key> void loadForbiddensFrom(Key& key) {
     forbiddenCount = 0;
-    char name[260];
-    uint8_t record[kRecordBufferSize];
-    for (unsigned index = 0; forbiddenCount < kMaxForbiddens && key.valueNameAt(index, name);
-         ++index) {
-        size_t stored = 0;
-        if (!key.readBinary(record, name, sizeof record, &stored)) continue;
-        ForbiddenFields fields;
-        if (!decodeForbidden(record, stored < sizeof record ? stored : sizeof record, fields))
-            continue;
-        forbiddens[forbiddenCount++] = {fields.wave, fields.flame,
-                                        static_cast<int>(valueNumber(name)), fields.display};
-    }
+    forEachRecord(key, forbiddenCount, kMaxForbiddens,
+                  [](const char* name, const uint8_t* record, size_t length) {
+                      ForbiddenFields fields;
+                      if (decodeForbidden(record, length, fields))
+                          forbiddens[forbiddenCount++] = {fields.wave, fields.flame,
+                                                          static_cast<int>(valueNumber(name)),
+                                                          fields.display};
+                  });
 }
 
 // Stores a forbidden combination under the lowest free number from 1 (below 100); the number,
