@@ -1,5 +1,6 @@
 #include "pics.h"
 
+#include "file_lists.h"
 #include "frame_steps.h"
 #include "gbm.h"
 #include "guard.h"
@@ -68,17 +69,8 @@ PaletteBlock* loadedPicturePalettes[kMaxPictures + 1];
 LoaderThread pictureLoader;
 
 void listPictures() {
-    pictureCount = 0;
-    pictureNames[0][0] = '\0';
-    std::vector<std::string> names;
-    guarded(kSource, __LINE__, [&] { names = listFiles(dataFolder("pics"), ".gif"); });
-    for (const std::string& name : names) {
-        if (pictureCount == kMaxPictures) break;
-        ++pictureCount;
-        std::snprintf(pictureNames[pictureCount], sizeof pictureNames[0], "%s", name.c_str());
-        if (std::strcmp(pictureNames[pictureCount], settings.Picture) == 0)
-            currentPicture = pictureCount;
-    }
+    pictureCount = listNumberedFiles(kSource, "pics", ".gif", pictureNames, kMaxPictures,
+                                     settings.Picture, &currentPicture);
 }
 
 bool scalePicture(const uint8_t* source, int sourceWidth, int sourceHeight, long sourcePitch,

@@ -1,5 +1,6 @@
 #include "translations.h"
 
+#include "file_lists.h"
 #include "frame_steps.h"
 #include "guard.h"
 #include "instance.h"
@@ -57,18 +58,9 @@ uint32_t* preloadedTables[kMaxTranslations + 1];
 LoaderThread translationLoader;
 
 void listTranslations() {
-    translationCount = 0;
-    translationNames[0][0] = '\0';
-    std::vector<std::string> names;
-    guarded(kSource, __LINE__, [&] { names = listFiles(dataFolder("tabs"), ".tab"); });
-    for (const std::string& name : names) {
-        if (translationCount == kMaxTranslations) break;
-        ++translationCount;
-        std::snprintf(translationNames[translationCount], sizeof translationNames[0], "%s",
-                      name.c_str());
-        if (std::strcmp(translationNames[translationCount], settings.Transformation) == 0)
-            plugin.currentTranslation = translationCount;
-    }
+    translationCount = listNumberedFiles(kSource, "tabs", ".tab", translationNames,
+                                         kMaxTranslations, settings.Transformation,
+                                         &plugin.currentTranslation);
 }
 
 void loadTranslation(uint32_t* target, int& index) {
