@@ -270,6 +270,15 @@ class Captures(HostTestCase):
                 b = self.check_capture(run, 6, exact=depth == 24)
                 self.assertNotEqual(a, b)  # the pattern follows the audio and frame
 
+    def test_captures_of_a_window_presented_through_directdraw(self):
+        for depth in (24, 16):
+            with self.subTest(depth=depth):
+                run = self.run_host(FAST + ["--frames", "5", "--capture", "5:dd.bmp"],
+                                    depth=depth, env={"QUORBEL_PROBE_DDRAW": "1"})
+                self.assertExit(run, 0)
+                self.assertEqual(run.one("directdraw", "probe").int("result"), 0)
+                self.check_capture(run, 5, exact=depth == 24)
+
     def test_captures_on_an_eight_bit_desktop_keep_the_stripes(self):
         run = self.run_host(FAST + ["--frames", "2", "--capture", "2:two.bmp"], depth=8)
         self.assertExit(run, 0)
