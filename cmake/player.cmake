@@ -29,16 +29,17 @@ endif()
 
 set(player_outputs ${player_files})
 
-# Data folders: the copy is redone when any file in them changes (the glob is re-checked at
-# every build).
+# Data folders: the copy is redone when any file in them changes or a file is added or removed
+# (the globs are re-checked at every build; a data folder that appears reconfigures).
+file(GLOB player_data_entries LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
 foreach(folder maps objs pics)
     set(source ${CMAKE_SOURCE_DIR}/data/${folder})
     if(IS_DIRECTORY ${source})
         file(GLOB_RECURSE folder_files CONFIGURE_DEPENDS ${source}/*)
-        # Names such as "$.obj" cannot stand in a build rule; the copy still takes every file.
-        list(FILTER folder_files INCLUDE REGEX "/[A-Za-z0-9_-]+\\.[A-Za-z]+$")
+        list(LENGTH folder_files folder_count)
         set(stamp ${CMAKE_BINARY_DIR}/player-${folder}.stamp)
         add_custom_command(OUTPUT ${stamp}
+            COMMAND ${CMAKE_COMMAND} -E echo "data/${folder}: ${folder_count} files"
             COMMAND ${CMAKE_COMMAND} -E remove_directory ${QUORBEL_PLAYER_DIR}/${folder}
             COMMAND ${CMAKE_COMMAND} -E copy_directory ${source} ${QUORBEL_PLAYER_DIR}/${folder}
             COMMAND ${CMAKE_COMMAND} -E touch ${stamp}

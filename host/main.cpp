@@ -362,6 +362,7 @@ void sendKey(const ScriptedKey& key, int frame) {
     HWND target = pluginKeyWindow();
     int vk = key.virtualKey;
     unsigned scan = MapVirtualKeyA(UINT(vk), 0 /* MAPVK_VK_TO_VSC */);
+    if (scan == 0) scan = standardScanCode(vk);
     uint32_t lParam = keyDownLParam(scan, isExtendedKey(vk));
     emitEventf("key frame=%d key=%s vk=0x%02X lparam=%s shift=%d ctrl=%d window=%s", frame,
                quoteEventText(key.text).c_str(), unsigned(vk), hex32(lParam).c_str(),

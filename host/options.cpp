@@ -116,6 +116,66 @@ bool isExtendedKey(int vk) {
     }
 }
 
+unsigned standardScanCode(int vk) {
+    static const char letters[] = "\x1E\x30\x2E\x20\x12\x21\x22\x23\x17\x24\x25\x26\x32"
+                                  "\x31\x18\x19\x10\x13\x1F\x14\x16\x2F\x11\x2D\x15\x2C";
+    static const unsigned char numpad[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
+                                             0x4C, 0x4D, 0x47, 0x48, 0x49};
+    if (vk >= 'A' && vk <= 'Z') return (unsigned char)letters[vk - 'A'];
+    if (vk >= '1' && vk <= '9') return unsigned(0x02 + vk - '1');
+    if (vk == '0') return 0x0B;
+    if (vk >= 0x70 && vk <= 0x79) return unsigned(0x3B + vk - 0x70); // F1..F10
+    if (vk == 0x7A) return 0x57;                                     // F11
+    if (vk == 0x7B) return 0x58;                                     // F12
+    if (vk >= 0x60 && vk <= 0x69) return numpad[vk - 0x60];
+    switch (vk) {
+    case 0x08:
+        return 0x0E; // Backspace
+    case 0x09:
+        return 0x0F; // Tab
+    case 0x0D:
+        return 0x1C; // Return
+    case 0x1B:
+        return 0x01; // Escape
+    case 0x20:
+        return 0x39; // Space
+    case 0x21:
+        return 0x49; // Page Up
+    case 0x22:
+        return 0x51; // Page Down
+    case 0x23:
+        return 0x4F; // End
+    case 0x24:
+        return 0x47; // Home
+    case 0x25:
+        return 0x4B; // Left
+    case 0x26:
+        return 0x48; // Up
+    case 0x27:
+        return 0x4D; // Right
+    case 0x28:
+        return 0x50; // Down
+    case 0x2D:
+        return 0x52; // Insert
+    case 0x2E:
+        return 0x53; // Delete
+    case 0x6A:
+        return 0x37; // Multiply
+    case 0x6B:
+        return 0x4E; // Add
+    case 0x6D:
+        return 0x4A; // Subtract
+    case 0x6E:
+        return 0x53; // Decimal
+    case 0x6F:
+        return 0x35; // Divide
+    case 0x90:
+        return 0x45; // Num Lock
+    default:
+        return 0;
+    }
+}
+
 uint32_t keyDownLParam(unsigned scanCode, bool extended) {
     return 1u | (uint32_t(scanCode & 0xFF) << 16) | (extended ? (1u << 24) : 0u);
 }

@@ -74,6 +74,9 @@ int virtualKeyFromName(const std::string& name);
 // Home, End, Page Up/Down, Num Lock, Divide, the right-hand Ctrl and Alt, ...).
 bool isExtendedKey(int virtualKey);
 
+// Scan code (set 1, US layout) of a key, for systems that map none; 0 when not known.
+unsigned standardScanCode(int virtualKey);
+
 // WM_KEYDOWN lParam for a first press: repeat count 1, the scan code, the extended bit.
 uint32_t keyDownLParam(unsigned scanCode, bool extended);
 

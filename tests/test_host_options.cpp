@@ -138,6 +138,20 @@ TEST(HostKeys, NamesAndCodes) {
     EXPECT_EQ(virtualKeyFromName(""), -1);
 }
 
+TEST(HostKeys, StandardScanCodesOfTheUsLayout) {
+    EXPECT_EQ(standardScanCode('Q'), 0x10u);
+    EXPECT_EQ(standardScanCode('W'), 0x11u);
+    EXPECT_EQ(standardScanCode('M'), 0x32u);
+    EXPECT_EQ(standardScanCode('Z'), 0x2Cu);
+    EXPECT_EQ(standardScanCode('1'), 0x02u);
+    EXPECT_EQ(standardScanCode('0'), 0x0Bu);
+    EXPECT_EQ(standardScanCode(0x70), 0x3Bu); // F1
+    EXPECT_EQ(standardScanCode(0x7B), 0x58u); // F12
+    EXPECT_EQ(standardScanCode(0x65), 0x4Cu); // numpad 5
+    EXPECT_EQ(standardScanCode(0x1B), 0x01u); // Escape
+    EXPECT_EQ(standardScanCode(0xBA), 0u);    // layout-dependent: unknown
+}
+
 TEST(HostKeys, KeyDownLParamCarriesScanCodeAndExtendedBit) {
     EXPECT_EQ(keyDownLParam(0x11, false), 0x00110001u); // W
     EXPECT_EQ(keyDownLParam(0x4B, true), 0x014B0001u);  // left arrow

@@ -18,9 +18,13 @@
 //   QUORBEL_PROBE_MESSAGEBOX=CAPTION|TEXT   Init shows a Yes/No message box first
 //   QUORBEL_PROBE_CONFIGBOX=CAPTION|TEXT    Config shows an OK/Cancel box (default caption
 //                                            "vis_probe configuration")
+//   QUORBEL_PROBE_DDRAW=1            present the pattern through DirectDraw (an off-screen
+//                                    surface blitted to the primary surface, clipped to the
+//                                    window) instead of GDI, as windowed plug-ins do
 #include "vis_module.h"
 
 #include <windows.h>
+#include <ddraw.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -41,6 +45,12 @@ HWND window = nullptr;
 int renderCount = 0;
 COLORREF leftColour = RGB(0, 0, 0);
 winampVisModule* activeModule = nullptr;
+
+// DirectDraw presentation (QUORBEL_PROBE_DDRAW=1).
+IDirectDraw* directDraw = nullptr;
+IDirectDrawSurface* primary = nullptr;
+IDirectDrawSurface* back = nullptr;
+IDirectDrawClipper* clipper = nullptr;
 
 void logLine(const char* format, ...) {
     char line[1024];
@@ -142,6 +152,53 @@ void paint(HDC dc) {
     DeleteObject(grey);
 }
 
+void releaseDirectDraw() {
+    if (back) back->Release();
+    if (clipper) clipper->Release();
+    if (primary) primary->Release();
+    if (directDraw) directDraw->Release();
+    back = nullptr;
+    clipper = nullptr;
+    primary = nullptr;
+    directDraw = nullptr;
+}
+
+// 0 on success, else the failing DirectDraw result.
+HRESULT setUpDirectDraw(HWND hwnd) {
+    HRESULT r = DirectDrawCreate(nullptr, &directDraw, nullptr);
+    if (r == DD_OK) r = directDraw->SetCooperativeLevel(hwnd, DDSCL_NORMAL);
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    if (r == DD_OK) r = directDraw->CreateSurface(&desc, &primary, nullptr);
+    if (r == DD_OK) r = directDraw->CreateClipper(0, &clipper, nullptr);
+    if (r == DD_OK) r = clipper->SetHWnd(0, hwnd);
+    if (r == DD_OK) r = primary->SetClipper(clipper);
+    DDSURFACEDESC off = {};
+    off.dwSize = sizeof off;
+    off.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    off.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    off.dwWidth = kWidth;
+    off.dwHeight = kHeight;
+    if (r == DD_OK) r = directDraw->CreateSurface(&off, &back, nullptr);
+    return r;
+}
+
+void paint(HDC dc);
+
+void presentDirectDraw(HWND hwnd) {
+    HDC dc;
+    if (back->GetDC(&dc) != DD_OK) return;
+    paint(dc);
+    back->ReleaseDC(dc);
+    RECT target = {0, 0, kWidth, kHeight};
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    OffsetRect(&target, origin.x, origin.y);
+    primary->Blt(&target, back, nullptr, DDBLT_WAIT, nullptr);
+}
+
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ERASEBKGND:
@@ -149,7 +206,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        paint(dc);
+        if (back)
+            presentDirectDraw(hwnd);
+        else
+            paint(dc);
         EndPaint(hwnd, &ps);
         return 0;
     }
@@ -236,6 +296,16 @@ int init(winampVisModule* module) {
     UpdateWindow(window);
     SetForegroundWindow(window);
     SetFocus(window);
+    if (env("QUORBEL_PROBE_DDRAW") == "1") {
+        HRESULT r = setUpDirectDraw(window);
+        logLine("directdraw result=0x%08lX", (unsigned long)r);
+        if (r != DD_OK) {
+            releaseDirectDraw();
+            DestroyWindow(window);
+            window = nullptr;
+            return 1;
+        }
+    }
     RECT client;
     GetClientRect(window, &client);
     logLine("window width=%ld height=%ld owner=%s", client.right, client.bottom,
@@ -268,7 +338,9 @@ int render(winampVisModule* module) {
                             GetBValue(leftColour)),
             level, w0, w1, w0first, position, quoted(title).c_str());
     crashIfAsked("render", renderCount);
-    if (window) {
+    if (window && back) {
+        presentDirectDraw(window);
+    } else if (window) {
         HDC dc = GetDC(window);
         paint(dc);
         ReleaseDC(window, dc);
@@ -281,6 +353,7 @@ void quit(winampVisModule* module) {
     logLine("quit thread=%s renders=%d", GetCurrentThreadId() == initThread ? "init" : "other",
             renderCount);
     crashIfAsked("quit", 0);
+    releaseDirectDraw();
     if (window && env("QUORBEL_PROBE_LEAK_WINDOW") != "1") {
         DestroyWindow(window);
         UnregisterClassA(kClassName, HINSTANCE(module->hDllInstance));

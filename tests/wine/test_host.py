@@ -99,6 +99,15 @@ class Run(HostTestCase):
         self.assertEqual(len(run.probe("quit")), 2)
         self.assertEqual([e["gone"] for e in run.host("windows-gone")], ["1", "1"])
 
+    def test_a_real_time_run_follows_the_clock(self):
+        # Frame n is due (n - 1) x 25 ms after the start; the position cannot be earlier.
+        run = self.run_host(["--frames", "8"])
+        self.assertExit(run, 0)
+        self.assertIn(run.one("sound")["device"], ("waveout", "none"))
+        positions = [r.int("pos") for r in run.probe("render")]
+        self.assertEqual(positions, sorted(positions))
+        self.assertGreaterEqual(positions[-1], 175)
+
     def test_runs_in_a_virtual_desktop(self):
         run = self.run_host(FAST + ["--frames", "3"], desktop="1024x768")
         self.assertExit(run, 0)
@@ -127,7 +136,7 @@ class Keys(HostTestCase):
         # A key press: repeat count 1 and the scan code; arrows carry the extended bit.
         self.assertEqual(sent[0].int("lparam"), 0x00110001)
         self.assertEqual(sent[6].int("lparam") & 0x01000000, 0x01000000)
-        self.assertEqual(sent[8].int("lparam") & 0x01000000, 0)
+        self.assertEqual(sent[8].int("lparam"), 0x004C0001)  # numpad 5: scan code 0x4C
 
         forwarded = [(p.int("vk"), p.int("lparam")) for p in seen if p["action"] == "forwarded"]
         self.assertEqual([vk for vk, _ in forwarded], [0x70, 0x37, 0x25, 0x22, 0x65])
@@ -270,6 +279,15 @@ class Captures(HostTestCase):
                 b = self.check_capture(run, 6, exact=depth == 24)
                 self.assertNotEqual(a, b)  # the pattern follows the audio and frame
 
+    def test_captures_of_a_window_presented_through_directdraw(self):
+        for depth in (24, 16):
+            with self.subTest(depth=depth):
+                run = self.run_host(FAST + ["--frames", "5", "--capture", "5:dd.bmp"],
+                                    depth=depth, env={"QUORBEL_PROBE_DDRAW": "1"})
+                self.assertExit(run, 0)
+                self.assertEqual(run.one("directdraw", "probe").int("result"), 0)
+                self.check_capture(run, 5, exact=depth == 24)
+
     def test_captures_on_an_eight_bit_desktop_keep_the_stripes(self):
         run = self.run_host(FAST + ["--frames", "2", "--capture", "2:two.bmp"], depth=8)
         self.assertExit(run, 0)
@@ -322,6 +340,22 @@ class Audio(HostTestCase):
         self.assertEqual([r.int("pos") for r in renders], [0, 25, 50, 10000, 10025, 10050])
         self.assertEqual(run.one("title")["text"], "8. Next - One - Winamp")
         self.assertEqual(run.one("position").int("ms"), 10000)
+
+
+class Registry(HostTestCase):
+    def test_values_are_written_read_and_reset(self):
+        key = harness.SETTINGS_KEY
+        self.env.reset_registry()
+        self.assertIsNone(self.env.reg_query(key, "Wave"))
+        self.env.reg_add(key, "Wave", 7)
+        self.env.reg_add(key, "Palette", "VOLCANO.MAP")
+        self.assertEqual(self.env.reg_query(key, "Wave"), ("REG_DWORD", 7))
+        self.assertEqual(self.env.reg_query(key, "Palette"), ("REG_SZ", "VOLCANO.MAP"))
+        self.env.reg_add("HKCU\\Software\\Quorbel\\Quorbel-4-Winamp", "Wave", 3)
+        self.env.reset_registry()
+        self.assertIsNone(self.env.reg_query(key, "Wave"))
+        self.assertIsNone(self.env.reg_query("HKCU\\Software\\Quorbel\\Quorbel-4-Winamp",
+                                             "Wave"))
 
 
 class CommandLine(HostTestCase):
