@@ -37,6 +37,9 @@ foreach(folder maps objs pics)
     if(IS_DIRECTORY ${source})
         file(GLOB_RECURSE folder_files CONFIGURE_DEPENDS ${source}/*)
         list(LENGTH folder_files folder_count)
+        # Names such as "$.obj" or ";.obj" cannot stand in a build rule (nor in a CMake list);
+        # the copy still takes every file.
+        list(FILTER folder_files INCLUDE REGEX "/[A-Za-z0-9_-]+\\.[A-Za-z]+$")
         set(stamp ${CMAKE_BINARY_DIR}/player-${folder}.stamp)
         add_custom_command(OUTPUT ${stamp}
             COMMAND ${CMAKE_COMMAND} -E echo "data/${folder}: ${folder_count} files"
