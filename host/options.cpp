@@ -340,13 +340,13 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
         } else if (a == "--key") {
             if (!need(i, 1)) return false;
             ScriptedKey k;
-            std::string spec;
-            if (!splitFrame(args[i + 1], k.frame, spec)) {
+            std::string keyText;
+            if (!splitFrame(args[i + 1], k.frame, keyText)) {
                 error = "--key: expected FRAME:KEY, got " + args[i + 1];
                 return false;
             }
-            k.text = spec;
-            std::string rest = spec;
+            k.text = keyText;
+            std::string rest = keyText;
             for (;;) {
                 std::string l = lower(rest);
                 if (l.compare(0, 6, "shift+") == 0 && rest.size() > 6) {

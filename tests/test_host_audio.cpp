@@ -214,8 +214,8 @@ TEST(HostVisData, WaveformIsTheNewestSamplesHighBytes) {
         c.samples[0].push_back(int16_t(i * 16));
         c.samples[1].push_back(int16_t(-i * 16));
     }
-    unsigned char wave[2][576], spec[2][576];
-    fillVisData(c, 1500, wave, spec);
+    unsigned char wave[2][576], spectrum[2][576];
+    fillVisData(c, 1500, wave, spectrum);
     EXPECT_EQ((signed char)wave[0][575], (1499 * 16) >> 8);
     EXPECT_EQ((signed char)wave[0][0], ((1500 - 576) * 16) >> 8);
     EXPECT_EQ((signed char)wave[1][575], (-1499 * 16) >> 8);
@@ -223,20 +223,20 @@ TEST(HostVisData, WaveformIsTheNewestSamplesHighBytes) {
 
 TEST(HostVisData, SilenceBeforeTheStartAndRepeatsAfterTheEnd) {
     AudioClip c = constantClip(0x2000, -0x2000, 1000);
-    unsigned char wave[2][576], spec[2][576];
-    fillVisData(c, 100, wave, spec);
+    unsigned char wave[2][576], spectrum[2][576];
+    fillVisData(c, 100, wave, spectrum);
     EXPECT_EQ((signed char)wave[0][0], 0); // before the start
     EXPECT_EQ((signed char)wave[0][575], 0x20);
-    fillVisData(c, 1000 * 7 + 3, wave, spec); // the seventh repeat
+    fillVisData(c, 1000 * 7 + 3, wave, spectrum); // the seventh repeat
     for (int i = 0; i < 576; ++i) {
         ASSERT_EQ((signed char)wave[0][i], 0x20);
         ASSERT_EQ((signed char)wave[1][i], -0x20);
     }
 
     AudioClip empty;
-    fillVisData(empty, 5000, wave, spec);
+    fillVisData(empty, 5000, wave, spectrum);
     EXPECT_EQ(wave[0][100], 0);
-    EXPECT_EQ(spec[1][0], 0);
+    EXPECT_EQ(spectrum[1][0], 0);
 }
 
 TEST(HostVisData, SpectrumPeaksAtTheSineBinLowFrequenciesFirst) {
@@ -244,16 +244,16 @@ TEST(HostVisData, SpectrumPeaksAtTheSineBinLowFrequenciesFirst) {
     const double binHz = 44100.0 / 1152.0;
     for (int bin : {3, 30, 300}) {
         AudioClip c = sineClip(bin * binHz, 0.5, 4000);
-        unsigned char wave[2][576], spec[2][576];
-        fillVisData(c, 3000, wave, spec);
+        unsigned char wave[2][576], spectrum[2][576];
+        fillVisData(c, 3000, wave, spectrum);
         int best = 0;
         for (int k = 1; k < 576; ++k)
-            if (spec[0][k] > spec[0][best]) best = k;
+            if (spectrum[0][k] > spectrum[0][best]) best = k;
         EXPECT_EQ(best, bin);
         // Half full scale reaches the top; far bins stay low (the Hann window's leakage).
-        EXPECT_GE(spec[0][bin], 250);
-        EXPECT_LT(spec[0][(bin + 40) % 576], 30);
-        EXPECT_EQ(spec[1][bin], spec[0][bin]);
+        EXPECT_GE(spectrum[0][bin], 250);
+        EXPECT_LT(spectrum[0][(bin + 40) % 576], 30);
+        EXPECT_EQ(spectrum[1][bin], spectrum[0][bin]);
     }
 }
 
@@ -285,15 +285,15 @@ TEST(HostDemoTrack, IsStereoAndLoopsEvery32Seconds) {
 // frame rate whose frames land at every phase of the beat.
 TEST(HostDemoTrack, EveryBassDrumHitIsOneClearBeat) {
     AudioClip c = makeDemoTrack();
-    unsigned char wave[2][576], spec[2][576];
+    unsigned char wave[2][576], spectrum[2][576];
     for (double frameMs : {25.0, 17.3}) {
         SCOPED_TRACE(frameMs);
         int beats = 0, previous = 0, peak = 0, trough = 255;
         int lowestPeak = 255, highestTrough = 0;
         const double endMs = 2.0 * c.lengthMs(); // twice round the loop
         for (double ms = 0; ms < endMs; ms += frameMs) {
-            fillVisData(c, sampleAtMs(c, int64_t(ms)), wave, spec);
-            int level = beatBandLevel(spec);
+            fillVisData(c, sampleAtMs(c, int64_t(ms)), wave, spectrum);
+            int level = beatBandLevel(spectrum);
             if (level > 200 && previous <= 200) {
                 if (beats > 0) {
                     lowestPeak = std::min(lowestPeak, peak);
@@ -315,14 +315,14 @@ TEST(HostDemoTrack, EveryBassDrumHitIsOneClearBeat) {
 
 TEST(HostDemoTrack, BassLineAndMelodyStayQuietInTheBeatBands) {
     AudioClip c = makeDemoTrack();
-    unsigned char wave[2][576], spec[2][576];
+    unsigned char wave[2][576], spectrum[2][576];
     // From 200 ms after each hit until the next one the drum has died away.
     int loudest = 0, melodyBand = 0;
     for (int beat = 0; beat < 64; beat += 3) {
         for (int ms = 200; ms < 500; ms += 20) {
-            fillVisData(c, sampleAtMs(c, beat * 500 + ms), wave, spec);
-            loudest = std::max(loudest, beatBandLevel(spec));
-            for (int k = 11; k < 40; ++k) melodyBand = std::max(melodyBand, int(spec[0][k]));
+            fillVisData(c, sampleAtMs(c, beat * 500 + ms), wave, spectrum);
+            loudest = std::max(loudest, beatBandLevel(spectrum));
+            for (int k = 11; k < 40; ++k) melodyBand = std::max(melodyBand, int(spectrum[0][k]));
         }
     }
     EXPECT_LT(loudest, 130);

@@ -111,25 +111,25 @@ void crashNow(bool divide) {
 }
 
 void crashIfAsked(const char* place, int count) {
-    std::string spec = env("QUORBEL_PROBE_CRASH");
-    if (spec.empty()) return;
-    std::string where = spec.substr(0, spec.find(':'));
+    std::string crashText = env("QUORBEL_PROBE_CRASH");
+    if (crashText.empty()) return;
+    std::string where = crashText.substr(0, crashText.find(':'));
     if (where != place) return;
-    bool divide = spec.find(":div0") != std::string::npos;
+    bool divide = crashText.find(":div0") != std::string::npos;
     if (where == "render") {
-        size_t colon = spec.find(':');
-        int at = colon == std::string::npos ? 1 : std::atoi(spec.c_str() + colon + 1);
+        size_t colon = crashText.find(':');
+        int at = colon == std::string::npos ? 1 : std::atoi(crashText.c_str() + colon + 1);
         if (count != at) return;
     }
     logLine("crashing place=%s count=%d kind=%s", place, count, divide ? "div0" : "access");
     crashNow(divide);
 }
 
-void splitBox(const std::string& spec, const char* defaultCaption, std::string& caption,
+void splitBox(const std::string& crashText, const char* defaultCaption, std::string& caption,
               std::string& text) {
-    size_t bar = spec.find('|');
-    caption = bar == std::string::npos ? defaultCaption : spec.substr(0, bar);
-    text = bar == std::string::npos ? spec : spec.substr(bar + 1);
+    size_t bar = crashText.find('|');
+    caption = bar == std::string::npos ? defaultCaption : crashText.substr(0, bar);
+    text = bar == std::string::npos ? crashText : crashText.substr(bar + 1);
 }
 
 void paint(HDC dc) {

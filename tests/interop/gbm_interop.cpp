@@ -103,24 +103,24 @@ bool writeWithGiflib(const std::string& path, bool gif89, int screenW, int scree
              EGifPutExtension(gif, COMMENT_EXT_FUNC_CODE, sizeof comment - 1, comment) == GIF_OK;
         ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_OK;
     }
-    for (const GiflibImageSpec& spec : images) {
+    for (const GiflibImageSpec& image : images) {
         std::vector<GifColorType> local =
-            giflibColours(spec.localColours ? spec.localColours : 2, 40);
+            giflibColours(image.localColours ? image.localColours : 2, 40);
         ColorMapObject* localMap =
-            spec.localColours ? GifMakeMapObject(spec.localColours, local.data()) : nullptr;
-        ok = ok && EGifPutImageDesc(gif, spec.left, spec.top, spec.w, spec.h, spec.interlaced,
+            image.localColours ? GifMakeMapObject(image.localColours, local.data()) : nullptr;
+        ok = ok && EGifPutImageDesc(gif, image.left, image.top, image.w, image.h, image.interlaced,
                                     localMap) == GIF_OK;
         // giflib takes the rows in the order the file stores them.
         std::vector<int> rows;
-        if (spec.interlaced) {
-            rows = interlacedRows(spec.h);
+        if (image.interlaced) {
+            rows = interlacedRows(image.h);
         } else {
-            for (int y = 0; y < spec.h; ++y) rows.push_back(y);
+            for (int y = 0; y < image.h; ++y) rows.push_back(y);
         }
         for (int y : rows) {
-            std::vector<GifPixelType> line(spec.px.begin() + (long)y * spec.w,
-                                           spec.px.begin() + (long)(y + 1) * spec.w);
-            ok = ok && EGifPutLine(gif, line.data(), spec.w) == GIF_OK;
+            std::vector<GifPixelType> line(image.px.begin() + (long)y * image.w,
+                                           image.px.begin() + (long)(y + 1) * image.w);
+            ok = ok && EGifPutLine(gif, line.data(), image.w) == GIF_OK;
         }
         if (localMap) GifFreeMapObject(localMap);
     }
