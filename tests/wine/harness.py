@@ -519,9 +519,9 @@ def _list_tests(path):
     import importlib.util
     import unittest
     sys.path.insert(0, os.path.dirname(os.path.abspath(path)))
-    spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     suite = unittest.defaultTestLoader.loadTestsFromModule(module)
 
     def walk(s):

@@ -165,10 +165,10 @@ class Keys(HostTestCase):
 
 class Crashes(HostTestCase):
     def test_a_fault_in_render_exits_with_the_code(self):
-        for spec, code in (("render:3", "0xC0000005"), ("render:2:div0", "0xC0000094")):
-            with self.subTest(spec=spec):
+        for crash, code in (("render:3", "0xC0000005"), ("render:2:div0", "0xC0000094")):
+            with self.subTest(crash=crash):
                 run = self.run_host(FAST + ["--frames", "10"],
-                                    env={"QUORBEL_PROBE_CRASH": spec})
+                                    env={"QUORBEL_PROBE_CRASH": crash})
                 self.assertExit(run, 1)
                 crash = run.one("crash")
                 self.assertEqual(crash["code"], code)
