@@ -9,14 +9,16 @@
 #include <cstdlib>
 #include <string>
 
-class TempFolder {
+class HostFolder {
   public:
-    explicit TempFolder(const std::string& name)
-        : path(std::string(QUORBEL_BINARY_DIR) + "/tmp-" + name + "/") {
+    // The folder is named after the running test too, since ctest runs tests side by side.
+    explicit HostFolder(const std::string& name)
+        : path(std::string(QUORBEL_BINARY_DIR) + "/tmp-" + name + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/") {
         std::system(("rm -rf '" + path + "' && mkdir -p '" + path + "'").c_str());
         setHostDirectory(path);
     }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~HostFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
     std::string sub(const std::string& folder) const {
         std::system(("mkdir -p '" + path + folder + "'").c_str());
         return path + folder + "/";

@@ -15,7 +15,8 @@ class ErrorLogTest : public ::testing::Test {
   protected:
     std::string path;
     void SetUp() override {
-        path = std::string(QUORBEL_BINARY_DIR) + "/errorlog_test.log";
+        path = std::string(QUORBEL_BINARY_DIR) + "/errorlog_test-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
         std::remove(path.c_str());
         setLogPath(path.c_str());
         resetLogStatus();

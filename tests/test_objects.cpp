@@ -15,7 +15,9 @@ namespace {
 class LetterFolder {
   public:
     LetterFolder() {
-        host = std::string(QUORBEL_BINARY_DIR) + "/letter_objects_test/";
+        // One folder per test: ctest runs the tests side by side.
+        host = std::string(QUORBEL_BINARY_DIR) + "/letter_objects_test-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         ::mkdir(host.c_str(), 0755);
         ::mkdir((host + "objs").c_str(), 0755);
         setHostDirectory(host);

@@ -40,7 +40,7 @@ void writeGif(const std::string& path, int width, int height, int bpp, Value val
 
 class PicturesTest : public ::testing::Test {
   protected:
-    TempFolder folder{"pics"};
+    HostFolder folder{"pics"};
     std::string pics = folder.sub("pics");
     void SetUp() override {
         settings = Settings();

@@ -22,7 +22,7 @@ void writeIdentityTable(const std::string& path, uint32_t blend) {
 
 class TranslationsTest : public ::testing::Test {
   protected:
-    TempFolder folder{"translations"};
+    HostFolder folder{"translations"};
     std::string tabs = folder.sub("tabs");
 
     void SetUp() override {

@@ -11,8 +11,20 @@
 #include <pthread.h>
 
 namespace {
-thread_local sigjmp_buf* activeGuard = nullptr;
 thread_local uint32_t threadExceptionCode = 0;
+} // namespace
+
+uint32_t lastExceptionCode() { return threadExceptionCode; }
+
+#ifdef QUORBEL_NO_FAULT_GUARDS
+// Sanitizer and fuzzing builds: faults must reach the sanitizer, so guards only run the block.
+bool runGuarded(const char*, int, void (*fn)(void*), void* context) {
+    fn(context);
+    return true;
+}
+#else
+namespace {
+thread_local sigjmp_buf* activeGuard = nullptr;
 thread_local void* alternateStack = nullptr;
 pthread_once_t handlersInstalled = PTHREAD_ONCE_INIT;
 
@@ -61,15 +73,6 @@ void ensureAlternateStack() {
 }
 } // namespace
 
-uint32_t lastExceptionCode() { return threadExceptionCode; }
-
-#ifdef QUORBEL_NO_FAULT_GUARDS
-// Sanitizer and fuzzing builds: faults must reach the sanitizer, so guards only run the block.
-bool runGuarded(const char*, int, void (*fn)(void*), void* context) {
-    fn(context);
-    return true;
-}
-#else
 bool runGuarded(const char* source, int line, void (*fn)(void*), void* context) {
     pthread_once(&handlersInstalled, installHandlers);
     ensureAlternateStack();
