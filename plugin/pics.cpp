@@ -237,6 +237,13 @@ void shutDownPictures() {
             guarded(kSource, __LINE__, [&] { std::free(loadedPictures[i]); });
             loadedPictures[i] = nullptr;
             if (settings.Set_Pic_Palette) {
+                // A picture's colours still on screen stay valid for the next run, which shows
+                // them until its first palette change (and keeps them without palette files).
+                PaletteBlock* const block = loadedPicturePalettes[i];
+                if (block && currentPaletteEntries == block) {
+                    shownPicturePalette = *block;
+                    currentPaletteEntries = &shownPicturePalette;
+                }
                 guarded(kSource, __LINE__, [&] { std::free(loadedPicturePalettes[i]); });
                 loadedPicturePalettes[i] = nullptr;
             }

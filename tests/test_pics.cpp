@@ -136,6 +136,28 @@ TEST_F(PicturesTest, TheLoaderPreparesThePictureForTheEvent) {
     plugin.currentBuffer = nullptr;
 }
 
+TEST_F(PicturesTest, APictureWithItsColoursOnScreenAtQuitLeavesThemValid) {
+    writeGif(pics + "p.gif", 320, 240, 8, [](int, int) { return 6; });
+    settings.Load_All_Pics = 1;
+    settings.Set_Pic_Palette = 1;
+    listPictures();
+    currentPicture = 1;
+    loadAllPictures(nullptr, nullptr);
+    std::vector<uint8_t> frame(640 * 482, 0);
+    plugin.currentBuffer = frame.data();
+    ASSERT_TRUE(runPictureEvent());
+    const PaletteBlock* const loaded = loadedPicturePalettes[1];
+    ASSERT_EQ(currentPaletteEntries, loaded);
+    shutDownPictures(); // frees the loaded blocks
+    // The next run shows these colours until its first palette change; they must not be read
+    // from the freed block.
+    EXPECT_NE(currentPaletteEntries, loaded);
+    EXPECT_EQ(currentPaletteEntries->entries[6].red, 6);
+    EXPECT_EQ(currentPaletteEntries->entries[6].green, 249);
+    currentPaletteEntries = &sharedPalette;
+    plugin.currentBuffer = nullptr;
+}
+
 TEST_F(PicturesTest, OnTheBackgroundOnlyBlackPixelsTakeThePicture) {
     writeGif(pics + "p.gif", 640, 480, 8, [](int, int) { return 77; });
     settings.Set_Pic_On_Background = 1;
