@@ -169,6 +169,19 @@ class Values(RegistryTest):
         self.assertEqual(sorted(line["name"] for line in walked[:3]), ["A", "B", "C"])
         self.assertEqual(walked[3]["name"], "")
 
+    def test_a_name_longer_than_the_name_buffer_does_not_end_the_walk(self):
+        # Written by hand: registry value names may be far longer than 259 characters.
+        long_name = "A" * 300
+        for name in (long_name, "B", "C"):
+            self.env.reg_add(CHECK_KEY, name, 1)
+        lines = self.check("QUORBEL", CHECK, "walk", "valueNameAt", 0, "valueNameAt", 1,
+                           "valueNameAt", 2, "valueNameAt", 3, "exists", "A" * 259)
+        walk, walked, cut = lines[1], lines[2:6], lines[6]
+        self.assertEqual(walk["count"], "3", walk)
+        self.assertEqual([line["ok"] for line in walked], ["1", "1", "1", "0"])
+        self.assertEqual(sorted(line["name"] for line in walked[:3]), ["A" * 259, "B", "C"])
+        self.assertEqual(cut["result"], "0", "the cut name names no value")
+
     def test_deleting_a_missing_name_fails_and_changes_nothing(self):
         self.check("QUORBEL", CHECK, "writeDword", "Kept", 5, "writeString", "Text", "t")
         _, before, missing, after, kept = self.check(

@@ -150,6 +150,40 @@ class Favourites(SelectionTest):
         self.assertEqual(self.value("Transformation"), "")
         self.assertEqual((self.value("Wave"), self.value("Flame")), (5, 3))
 
+    def import_values(self, key, values):
+        """Writes many binary values at once through a .reg file."""
+        lines = ["REGEDIT4", "", "[" + key.replace("HKLM", "HKEY_LOCAL_MACHINE") + "]"]
+        for name, data in values:
+            lines.append(f'"{name}"=hex:' + ",".join(f"{b:02x}" for b in data))
+        path = os.path.join(self.work, "values.reg")
+        with open(path, "w") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        self.env._reg(["import", path])
+
+    def test_a_hand_written_key_with_more_than_the_tables_hold_loads_safely(self):
+        valid = favorite_record(9, 4, b"VOLCANO.MAP", b"", 0)
+        favourites = [("A" * 300, favorite_record(11, 4, b"VOLCANO.MAP", b"", 0))]
+        for n in range(210):
+            # Every third record runs on far past the record buffer.
+            favourites.append((f"Favorite_{n}", valid + b"\xff" * 600 if n % 3 == 0 else valid))
+        favourites.append(("Favorite_300", struct.pack("<ii", 1, 1) + b"x" * 600))
+        self.import_values(FAVORITES, favourites)
+        self.import_values(FORBIDDENS, [(f"Forbiden_{n}", struct.pack("<iii", -1, -1, -1))
+                                        for n in range(1, 111)])
+        self.settings(dict(QUIET, Save_On_Exit=1, Wave=2, Errors_Warning=1,
+                           Log_Errors_To_File=1))
+        result = self.run_plugin(self.player(), [
+            "--frames", "30", "--key", "2:shift+m", "--key", "3:ctrl+m",
+            "--dialog-optional", "Quorbel-4-Winamp Errors", "OK"])
+        self.assertCleanRun(result, frames=30)
+        self.assertEqual(result.host("dialog"), [], "faults were intercepted")
+        with open(self.log, "rb") as f:
+            self.assertNotIn(b"Exception", f.read())
+        # Shift-M applied a favourite, whichever the registry lists last.
+        self.assertIn(self.value("Wave"), (9, 11))
+        self.assertEqual(self.value("Flame"), 4)
+        self.assertIsNone(self.stored_favorite(210), "numbers 0..199 are all used")
+
     def test_ctrl_m_fills_the_gap_of_a_deleted_favourite_with_a_whole_record(self):
         player = self.player_with_tables()
         for n, wave in ((0, 1), (1, 2), (2, 3)):
