@@ -137,8 +137,31 @@ bool RegistryKey::writeBinary(const void* data, const char* name, DWORD count) {
 bool RegistryKey::valueNameAt(DWORD index, char* name) {
     if (!handle) return false;
     DWORD length = 260;
-    return RegEnumValueA(handle, index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    const LONG result =
+        RegEnumValueA(handle, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_SUCCESS) return true;
+    if (result != ERROR_MORE_DATA) return false;
+    // A value exists here, but its name (written by hand: the registry allows 16383
+    // characters) does not fit. Give its first 259 characters, which name no value of ours,
+    // so that a walk goes on to the values after it instead of ending here.
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    char* volatile full = nullptr;
+    volatile bool ok = false;
+    guarded(kSource, __LINE__, [&] {
+        full = static_cast<char*>(std::malloc(longest + 1));
+        if (!full) return;
+        DWORD fullLength = longest + 1;
+        if (RegEnumValueA(handle, index, full, &fullLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        std::snprintf(name, 260, "%s", full);
+        ok = true;
+    });
+    std::free(full);
+    return ok;
 }
 
 bool RegistryKey::deleteValue(const char* name) {

@@ -31,7 +31,8 @@ class RegistryKey {
     bool readBinary(void* destination, const char* name, size_t capacity,
                     size_t* storedSize = nullptr);
     bool writeBinary(const void* data, const char* name, DWORD count);
-    // The name of the value at index (capacity 260 characters); false past the last one.
+    // The name of the value at index (capacity 260 characters; a longer name comes back cut to
+    // its first 259); false past the last one.
     bool valueNameAt(DWORD index, char* name);
     bool deleteValue(const char* name);
 

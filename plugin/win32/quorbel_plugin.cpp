@@ -235,6 +235,7 @@ int render(winampVisModule* module) {
     // step from reaching the host.
     guarded(kSource, __LINE__,
             [&] { renderFrame(framePlatform, module->spectrumData, module->waveformData); });
+    traceFrame();
     return 0;
 }
 

@@ -3,12 +3,17 @@
 #include "frame_loop.h"
 
 #ifdef QUORBEL_TEST_HOOKS
+#include "instance.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 FrameStep faultStep = FrameStep::Flame;
 volatile int faultsLeft = 0;
+std::FILE* trace = nullptr;
+int tracedFrames = 0;
 
 void injectFault(FrameStep step) {
     if (step != faultStep || faultsLeft <= 0) return;
@@ -19,6 +24,10 @@ void injectFault(FrameStep step) {
 } // namespace
 
 void installTestHooks() {
+    if (const char* file = std::getenv("QUORBEL_TEST_TRACE")) {
+        trace = std::fopen(file, "a");
+        tracedFrames = 0;
+    }
     const char* which = std::getenv("QUORBEL_TEST_FAULT");
     if (!which) return;
     faultStep = std::strcmp(which, "wave") == 0 ? FrameStep::Wave : FrameStep::Flame;
@@ -27,8 +36,20 @@ void installTestHooks() {
     frameFaultHook = injectFault;
 }
 
-void removeTestHooks() { frameFaultHook = nullptr; }
+void removeTestHooks() {
+    frameFaultHook = nullptr;
+    if (trace) std::fclose(trace);
+    trace = nullptr;
+}
+
+void traceFrame() {
+    if (!trace) return;
+    std::fprintf(trace, "frame=%d level=%d wave=%d flame=%d display=%d palette=%d translation=%d\n",
+                 ++tracedFrames, plugin.beatLevel, plugin.currentWave, plugin.currentFlame,
+                 plugin.currentDisplay, plugin.currentPalette, plugin.currentTranslation);
+}
 #else
 void installTestHooks() {}
 void removeTestHooks() {}
+void traceFrame() {}
 #endif

@@ -1,7 +1,14 @@
-// Fault injection for the Wine tests, compiled only into the test build of the plug-in
-// (vis_quorbel_test.dll): QUORBEL_TEST_FAULT=flame or =wave makes that guarded frame step write
-// through a null pointer on every frame; QUORBEL_TEST_FAULT_FRAMES=N limits it to N frames.
+// Hooks for the Wine tests, compiled only into the test build of the plug-in
+// (vis_quorbel_test.dll):
+// - QUORBEL_TEST_FAULT=flame or =wave makes that guarded frame step write through a null
+//   pointer on every frame; QUORBEL_TEST_FAULT_FRAMES=N limits it to N frames.
+// - QUORBEL_TEST_TRACE=FILE appends one line per rendered frame to FILE (relative to the
+//   player's working folder): "frame=N level=L wave=W flame=F display=D palette=P
+//   translation=T", the frame number counted from 1 since Init, this frame's bass level and the
+//   live selection after the frame.
 #pragma once
 
 void installTestHooks();
 void removeTestHooks();
+// Called after every Render.
+void traceFrame();
