@@ -147,7 +147,7 @@ TEST(SongText, ATitleOfTheFullLengthFitsTheIntroText) {
 // segments) only, for the intro text "  Ab   Cd ".
 class SongTextIntro : public FrameLoopTest {
   protected:
-    TempFolder folder{"songintro"};
+    HostFolder folder{"songintro"};
 
     void SetUp() override {
         FrameLoopTest::SetUp();
