@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -40,7 +41,13 @@ void writeGif(const std::string& path, int width, int height, int bpp, Value val
 
 class PicturesTest : public ::testing::Test {
   protected:
+<<<<<<< HEAD
     HostFolder folder{"pics"};
+=======
+    // A folder per test: ctest runs tests side by side.
+    HostFolder folder{std::string("pics-") +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+>>>>>>> pictests
     std::string pics = folder.sub("pics");
     void SetUp() override {
         settings = Settings();

@@ -147,7 +147,9 @@ TEST(SongText, ATitleOfTheFullLengthFitsTheIntroText) {
 // segments) only, for the intro text "  Ab   Cd ".
 class SongTextIntro : public FrameLoopTest {
   protected:
-    HostFolder folder{"songintro"};
+    // A folder per test: ctest runs tests side by side.
+    HostFolder folder{std::string("songintro-") +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name()};
 
     void SetUp() override {
         FrameLoopTest::SetUp();
