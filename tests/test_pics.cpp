@@ -41,13 +41,7 @@ void writeGif(const std::string& path, int width, int height, int bpp, Value val
 
 class PicturesTest : public ::testing::Test {
   protected:
-<<<<<<< HEAD
-    HostFolder folder{"pics"};
-=======
-    // A folder per test: ctest runs tests side by side.
-    HostFolder folder{std::string("pics-") +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name()};
->>>>>>> pictests
+    HostFolder folder{"pics"}; // named after the running test as well
     std::string pics = folder.sub("pics");
     void SetUp() override {
         settings = Settings();
