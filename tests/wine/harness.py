@@ -287,6 +287,34 @@ def parse_line(line):
     return Event(parts[0], parts[1], fields, line)
 
 
+def _desktop_processes(prefix):
+    """Process ids of the virtual-desktop explorers running in prefix."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode(errors="replace")
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environment = f.read().split(b"\0")
+        except OSError:
+            continue
+        if "/desktop=quorbel_test" in command and \
+                ("WINEPREFIX=" + prefix).encode() in environment:
+            found.append(int(entry))
+    return found
+
+
+def _wait_for_desktop_end(prefix, limit=60.0):
+    """Waits until the virtual desktop of a run has gone, so that the next run on the same
+    display does not meet its windows while they are being destroyed. The limit is a safety
+    net only."""
+    deadline = time.monotonic() + limit
+    while _desktop_processes(prefix) and time.monotonic() < deadline:
+        time.sleep(0.1)
+
+
 class HostRun:
     def __init__(self, code, lines, output, timed_out):
         self.code = code
@@ -460,6 +488,8 @@ class Env:
         if os.path.exists(log_path):
             with open(log_path, "rb") as f:
                 lines = f.read().decode(errors="replace").splitlines()
+        if desktop:
+            _wait_for_desktop_end(self.prefix)
         if desktop and not timed_out:
             # The desktop's explorer does not pass the program's exit code on.
             exits = [e for e in (parse_line(l) for l in lines) if e and e.name == "exit"
