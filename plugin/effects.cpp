@@ -7,9 +7,12 @@
 
 PluginInstance plugin;
 
-#define WAVE(fn, name, description) {fn, nullptr, 1, name, description}
-#define FLAME(fn, name, description) {nullptr, fn, 1, name, description}
-#define DISPLAY(name, description) {nullptr, nullptr, 1, name, description}
+#define WAVE(fn, name, description)                                                                \
+    { fn, nullptr, 1, name, description }
+#define FLAME(fn, name, description)                                                               \
+    { nullptr, fn, 1, name, description }
+#define DISPLAY(name, description)                                                                 \
+    { nullptr, nullptr, 1, name, description }
 
 const EffectEntry waveTable[kWaveCount] = {
     WAVE(waveDotHor, "DotHor", "Dots Horizontal"),

@@ -84,7 +84,9 @@ void appendLine(void* context) {
 }
 } // namespace
 
-const char* logPath() { return logFile; }
+const char* logPath() {
+    return logFile;
+}
 
 void setLogPath(const char* path) {
     std::snprintf(logFile, sizeof logFile, "%s", path);
@@ -104,9 +106,13 @@ void LogWriter(const char* format, ...) {
     if (pending.written) anyLineWritten = true;
 }
 
-bool logLineWritten() { return anyLineWritten; }
+bool logLineWritten() {
+    return anyLineWritten;
+}
 
-void resetLogStatus() { anyLineWritten = false; }
+void resetLogStatus() {
+    anyLineWritten = false;
+}
 
 void formatLogHeader(char* out, size_t size, unsigned day, unsigned month, unsigned year,
                      unsigned hour, unsigned minute, unsigned second) {
@@ -126,7 +132,9 @@ void writeLogHeader() {
     LogWriter("%s", header);
 }
 
-void writeLogFooter() { LogWriter("--------- End ------------------------"); }
+void writeLogFooter() {
+    LogWriter("--------- End ------------------------");
+}
 
 const char* exceptionDescription(uint32_t code) {
     for (const ExceptionText& entry : exceptionTexts)

@@ -8,7 +8,9 @@ void putInt(uint8_t* out, int32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-int32_t lowByte(const uint8_t* data) { return static_cast<int8_t>(data[0]); }
+int32_t lowByte(const uint8_t* data) {
+    return static_cast<int8_t>(data[0]);
+}
 
 size_t boundedLength(const char* text) {
     size_t length = 0;
@@ -63,7 +65,7 @@ size_t upgradeFavoriteRecord(const uint8_t* data, size_t length, uint8_t* out, s
     if (!decodeFavorite(data, length, fields)) return 0;
     // Keep the stored integers whole apart from the wave renumbering.
     int32_t wave = static_cast<int32_t>(data[0] | data[1] << 8 | data[2] << 16 |
-                                static_cast<uint32_t>(data[3]) << 24);
+                                        static_cast<uint32_t>(data[3]) << 24);
     if (wave == 18 || wave == 19 || wave == 20)
         wave = 18;
     else if (wave == 21)

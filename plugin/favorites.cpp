@@ -25,8 +25,7 @@ const char* wildcardDescription(const EffectEntry* table, int count, int index) 
 } // namespace
 
 Favorite favoriteFromFields(const FavoriteFields& fields, unsigned number) {
-    Favorite favorite = {fields.wave, fields.flame, 0, 0, static_cast<int>(number),
-                         fields.display};
+    Favorite favorite = {fields.wave, fields.flame, 0, 0, static_cast<int>(number), fields.display};
     for (int i = 0; i < paletteCount; ++i)
         if (std::strcmp(paletteNames[i], fields.palette) == 0) {
             favorite.palette = i;
@@ -85,9 +84,9 @@ bool isAllowed(int wave, int flame, int display) {
 }
 
 void favoriteLine(const Favorite& favorite, char* out, size_t size) {
-    const char* palette =
-        favorite.palette >= 0 && favorite.palette < paletteCount ? paletteNames[favorite.palette]
-                                                                 : "";
+    const char* palette = favorite.palette >= 0 && favorite.palette < paletteCount
+                              ? paletteNames[favorite.palette]
+                              : "";
     const char* translation = favorite.translation >= 1 && favorite.translation <= translationCount
                                   ? translationNames[favorite.translation]
                                   : "";

@@ -60,7 +60,8 @@ template <class Key> void loadFavoritesFrom(Key& key) {
                   [](const char* name, const uint8_t* record, size_t length) {
                       FavoriteFields fields;
                       if (decodeFavorite(record, length, fields))
-                          favorites[favoriteCount++] = favoriteFromFields(fields, valueNumber(name));
+                          favorites[favoriteCount++] =
+                              favoriteFromFields(fields, valueNumber(name));
                   });
 }
 

@@ -28,8 +28,7 @@ void loadCountdowns() {
     plugin.randomCountdown = settings.Frequency_Random_Change;
     plugin.songTextCountdown = settings.Frequency_Id3_Change;
     plugin.pictureCountdown = settings.Frequency_Pic_Show;
-    plugin.introStepInterval =
-        static_cast<uint32_t>(settings.Frequency_Random_Change) * 8u + 492u;
+    plugin.introStepInterval = static_cast<uint32_t>(settings.Frequency_Random_Change) * 8u + 492u;
     plugin.countdownsLoaded = true;
 }
 
@@ -152,8 +151,8 @@ void (*frameFaultHook)(FrameStep step) = nullptr;
 void weightSpectrum(uint8_t spectrum[2][576]) {
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < 576; ++i) {
-            const int v = static_cast<int>(static_cast<float>((i + 220) * spectrum[ch][i]) *
-                                           0.0045454544f);
+            const int v =
+                static_cast<int>(static_cast<float>((i + 220) * spectrum[ch][i]) * 0.0045454544f);
             spectrum[ch][i] = static_cast<uint8_t>(v > 255 ? 255 : v);
         }
 }

@@ -2,4 +2,6 @@
 #include "objects.h"
 
 // The terminating position of the intro text has no object.
-bool loadIntroLetter(char character) { return character != '\0' && loadLetterObject(character); }
+bool loadIntroLetter(char character) {
+    return character != '\0' && loadLetterObject(character);
+}

@@ -7,7 +7,9 @@ std::string& storedHostDirectory() {
 }
 } // namespace
 
-const std::string& hostDirectory() { return storedHostDirectory(); }
+const std::string& hostDirectory() {
+    return storedHostDirectory();
+}
 
 void setHostDirectory(const std::string& directoryWithSeparator) {
     storedHostDirectory() = directoryWithSeparator;
@@ -17,4 +19,6 @@ std::string dataFolder(const char* folder) {
     return hostDirectory() + folder + kPathSeparator;
 }
 
-std::string dataPath(const char* folder, const char* name) { return dataFolder(folder) + name; }
+std::string dataPath(const char* folder, const char* name) {
+    return dataFolder(folder) + name;
+}

@@ -23,9 +23,13 @@ const char kSource[] = "pics";
 PaletteBlock loaderPalette;
 PaletteBlock shownPicturePalette;
 
-size_t frameBytes() { return static_cast<size_t>(plugin.frameWidth) * plugin.frameHeight; }
+size_t frameBytes() {
+    return static_cast<size_t>(plugin.frameWidth) * plugin.frameHeight;
+}
 
-long rowBytes(int width, int bpp) { return (static_cast<long>(width) * bpp + 31) / 32 * 4; }
+long rowBytes(int width, int bpp) {
+    return (static_cast<long>(width) * bpp + 31) / 32 * 4;
+}
 
 void flipRows(uint8_t* data, long pitch, int height, uint8_t* row) {
     for (int k = 0; k < height / 2; ++k) {
@@ -75,21 +79,19 @@ void listPictures() {
 
 bool scalePicture(const uint8_t* source, int sourceWidth, int sourceHeight, long sourcePitch,
                   uint8_t* destination, int destinationWidth, int destinationHeight) {
-    int* steps = static_cast<int*>(
-        std::malloc(sizeof(int) * (destinationWidth + destinationHeight + 2)));
+    int* steps =
+        static_cast<int*>(std::malloc(sizeof(int) * (destinationWidth + destinationHeight + 2)));
     if (!steps) return false;
     int* columnSteps = steps;
     int* rowSteps = steps + destinationWidth + 1;
     for (int i = 0; i < destinationWidth; ++i)
-        columnSteps[i] = static_cast<int>(static_cast<long long>(i + 1) * sourceWidth /
-                                              destinationWidth -
-                                          static_cast<long long>(i) * sourceWidth /
-                                              destinationWidth);
+        columnSteps[i] =
+            static_cast<int>(static_cast<long long>(i + 1) * sourceWidth / destinationWidth -
+                             static_cast<long long>(i) * sourceWidth / destinationWidth);
     for (int j = 0; j < destinationHeight; ++j)
-        rowSteps[j] = static_cast<int>(static_cast<long long>(j + 1) * sourceHeight /
-                                           destinationHeight -
-                                       static_cast<long long>(j) * sourceHeight /
-                                           destinationHeight);
+        rowSteps[j] =
+            static_cast<int>(static_cast<long long>(j + 1) * sourceHeight / destinationHeight -
+                             static_cast<long long>(j) * sourceHeight / destinationHeight);
     const uint8_t* sourceRow = source;
     uint8_t* out = destination;
     for (int j = 0; j < destinationHeight; ++j) {
@@ -199,7 +201,9 @@ void startPictures() {
     if (!settings.Load_All_Pics) startPictureLoad();
 }
 
-bool pictureLoaderBusy() { return pictureLoader.busy.load(std::memory_order_acquire); }
+bool pictureLoaderBusy() {
+    return pictureLoader.busy.load(std::memory_order_acquire);
+}
 
 bool runPictureEvent() {
     bool laid = false;
@@ -286,12 +290,12 @@ void saveScreenshot(const uint8_t* frame) {
             header.h = height;
             header.bpp = 8;
             static GBMRGB records[256];
-            const PaletteBlock* colours =
-                settings.Load_All_Palettes && plugin.currentPalette >= 0 &&
-                        plugin.currentPalette < paletteCount &&
-                        loadedPalettes[plugin.currentPalette]
-                    ? loadedPalettes[plugin.currentPalette]
-                    : &sharedPalette;
+            const PaletteBlock* colours = settings.Load_All_Palettes &&
+                                                  plugin.currentPalette >= 0 &&
+                                                  plugin.currentPalette < paletteCount &&
+                                                  loadedPalettes[plugin.currentPalette]
+                                              ? loadedPalettes[plugin.currentPalette]
+                                              : &sharedPalette;
             for (int i = 0; i < 256; ++i)
                 records[i] = {colours->entries[i].red, colours->entries[i].green,
                               colours->entries[i].blue};

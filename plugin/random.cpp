@@ -9,8 +9,14 @@ int randomNext() {
     return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
-void randomSeed(uint32_t seed) { state = seed; }
+void randomSeed(uint32_t seed) {
+    state = seed;
+}
 
-uint32_t randomState() { return state; }
+uint32_t randomState() {
+    return state;
+}
 
-int randomBelow(int n) { return n <= 0 ? 0 : randomNext() % n; }
+int randomBelow(int n) {
+    return n <= 0 ? 0 : randomNext() % n;
+}

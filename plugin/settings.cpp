@@ -15,8 +15,10 @@ const ResolutionRow resolutionTable[kResolutionCount] = {
     {"160x120 windowed", 160, 120, 100, 60, 1, 1},
 };
 
-#define NUMBER(name) {#name, &Settings::name, nullptr}
-#define TEXT(name) {#name, nullptr, &Settings::name}
+#define NUMBER(name)                                                                               \
+    { #name, &Settings::name, nullptr }
+#define TEXT(name)                                                                                 \
+    { #name, nullptr, &Settings::name }
 const SettingField settingFields[kSettingFieldCount] = {
     NUMBER(Version),
     NUMBER(Random),

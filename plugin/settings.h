@@ -53,7 +53,7 @@ void applyResolution();
 // The values in load and save order, "Version" first. Each is a number or a 256-byte text.
 struct SettingField {
     const char* name;
-    int32_t Settings::*number;          // null for a text
+    int32_t Settings::*number;                // null for a text
     char (Settings::*text)[kSettingTextSize]; // null for a number
 };
 constexpr int kSettingFieldCount = 26;
@@ -61,23 +61,25 @@ extern const SettingField settingFields[kSettingFieldCount];
 
 // What loading the settings may have to show or do besides reading values.
 struct SettingsLoadSteps {
-    void (*firstRun)(void* context);               // the first-run dialog (writes the tables)
+    void (*firstRun)(void* context);                 // the first-run dialog (writes the tables)
     void (*whatsNew)(void* context, int32_t stored); // What's New for the version found
-    void (*upgradeFavorites)(void* context);       // records of version 1.40
+    void (*upgradeFavorites)(void* context);         // records of version 1.40
     void* context;
 };
 
 // The loading order on an open key (any type with the key operations getDword, getString,
 // exists and writeDword): first-run handling, the version stamp, then every other value in
 // table order with read-or-create defaults.
-template <class Key> void loadSettingsFrom(Key& key, Settings& record, const SettingsLoadSteps& steps) {
+template <class Key>
+void loadSettingsFrom(Key& key, Settings& record, const SettingsLoadSteps& steps) {
     if (!key.exists("Version")) {
         if (steps.firstRun) steps.firstRun(steps.context);
         if (steps.whatsNew) steps.whatsNew(steps.context, record.Version);
     }
     record.Version = key.getDword(kSettingsVersion, "Version");
     if (record.Version != kSettingsVersion) {
-        if (record.Version == 0x140 && steps.upgradeFavorites) steps.upgradeFavorites(steps.context);
+        if (record.Version == 0x140 && steps.upgradeFavorites)
+            steps.upgradeFavorites(steps.context);
         if (steps.whatsNew) steps.whatsNew(steps.context, record.Version);
         key.writeDword(kSettingsVersion, "Version");
     }

@@ -33,8 +33,8 @@ bool readListed(uint32_t* target, int index) {
     const std::string folder = dataFolder("tabs");
     std::snprintf(path, sizeof path, "%s%s", folder.c_str(), translationNames[index]);
     guarded(kSource, __LINE__, [&] {
-        opened = readTranslationTable(path, target, plugin.frameWidth, plugin.frameHeight,
-                                      rowBuffer);
+        opened =
+            readTranslationTable(path, target, plugin.frameWidth, plugin.frameHeight, rowBuffer);
     });
     guarded(kSource, __LINE__, [&] { std::free(rowBuffer); });
     return opened;
@@ -58,9 +58,9 @@ uint32_t* preloadedTables[kMaxTranslations + 1];
 LoaderThread translationLoader;
 
 void listTranslations() {
-    translationCount = listNumberedFiles(kSource, "tabs", ".tab", translationNames,
-                                         kMaxTranslations, settings.Transformation,
-                                         &plugin.currentTranslation);
+    translationCount =
+        listNumberedFiles(kSource, "tabs", ".tab", translationNames, kMaxTranslations,
+                          settings.Transformation, &plugin.currentTranslation);
 }
 
 void loadTranslation(uint32_t* target, int& index) {
@@ -104,7 +104,9 @@ bool startNextTranslationLoad() {
     return startLoader(translationLoader, loaderBody, nullptr);
 }
 
-bool translationLoaderBusy() { return translationLoader.busy.load(std::memory_order_acquire); }
+bool translationLoaderBusy() {
+    return translationLoader.busy.load(std::memory_order_acquire);
+}
 
 bool takePreparedTranslation() {
     if (translationLoaderBusy()) return false;

@@ -48,9 +48,10 @@ TEST_F(ErrorLogTest, LineBreaksBecomeSpacesAndEachCallIsOneLine) {
     formatLogHeader(header, sizeof header, 1, 2, 2027, 13, 5, 59);
     LogWriter("%s", header);
     writeLogFooter();
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "a b c", "--------- Quorbel-4-Winamp 1.50 ------- 1.2.2027. 13:5:59------ ",
-                           "--------- End ------------------------"}));
+    EXPECT_EQ(lines(),
+              (std::vector<std::string>{
+                  "a b c", "--------- Quorbel-4-Winamp 1.50 ------- 1.2.2027. 13:5:59------ ",
+                  "--------- End ------------------------"}));
     EXPECT_TRUE(logLineWritten());
 }
 

@@ -20,8 +20,8 @@ FavoriteFields favorite(int wave, int flame, const char* palette, const char* tr
 
 TEST(FavoriteRecords, EncodeGivesTheStoredBytesAndDecodesBack) {
     uint8_t out[kRecordBufferSize];
-    const size_t length = encodeFavorite(favorite(3, 14, "VOLCANO.MAP", "rotate.tab", 2), out,
-                                         sizeof out);
+    const size_t length =
+        encodeFavorite(favorite(3, 14, "VOLCANO.MAP", "rotate.tab", 2), out, sizeof out);
     ASSERT_EQ(length, 14u + 11 + 10);
     const std::vector<uint8_t> head(out, out + 9);
     EXPECT_EQ(head, (std::vector<uint8_t>{3, 0, 0, 0, 14, 0, 0, 0, 'V'}));

@@ -66,7 +66,8 @@ TEST(PictureScaling, TakesColumnsAndRowsByIntegerDivision) {
     ASSERT_TRUE(scalePicture(source.data(), sw, sh, sw, out.data(), 640, 480));
     for (int j = 0; j < 480; j += 37)
         for (int i = 0; i < 640; i += 29)
-            ASSERT_EQ(out[j * 640 + i], source[(j * sh / 480) * sw + i * sw / 640]) << i << "," << j;
+            ASSERT_EQ(out[j * 640 + i], source[(j * sh / 480) * sw + i * sw / 640])
+                << i << "," << j;
     EXPECT_EQ(out[479 * 640 + 639], source[(479 * sh / 480) * sw + 639 * sw / 640]);
 }
 
@@ -132,7 +133,7 @@ TEST_F(PicturesTest, TheLoaderPreparesThePictureForTheEvent) {
     ASSERT_TRUE(runPictureEvent());
     EXPECT_EQ(frame[5], 6);
     EXPECT_EQ(currentPaletteEntries->entries[6].red, 6); // the picture's own colours
-    EXPECT_EQ(currentPicture, 1);                       // the only picture comes next
+    EXPECT_EQ(currentPicture, 1);                        // the only picture comes next
     waitForLoader(pictureLoader, 60000);
     plugin.currentBuffer = nullptr;
 }

@@ -14,7 +14,9 @@ namespace {
 thread_local uint32_t threadExceptionCode = 0;
 } // namespace
 
-uint32_t lastExceptionCode() { return threadExceptionCode; }
+uint32_t lastExceptionCode() {
+    return threadExceptionCode;
+}
 
 #ifdef QUORBEL_NO_FAULT_GUARDS
 // Sanitizer and fuzzing builds: faults must reach the sanitizer, so guards only run the block.

@@ -28,7 +28,9 @@ void addFavorite() {
     addFavoriteTo(key);
 }
 
-bool deleteFavorite(unsigned number) { return deleteNumbered("Favorites", "Favorite_%u", number); }
+bool deleteFavorite(unsigned number) {
+    return deleteNumbered("Favorites", "Favorite_%u", number);
+}
 
 void loadForbiddens() {
     RegistryKey key;

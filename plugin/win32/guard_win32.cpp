@@ -31,7 +31,9 @@ BOOL CALLBACK installHandler(PINIT_ONCE, PVOID, PVOID*) {
 }
 } // namespace
 
-uint32_t lastExceptionCode() { return threadExceptionCode; }
+uint32_t lastExceptionCode() {
+    return threadExceptionCode;
+}
 
 bool runGuarded(const char* source, int line, void (*fn)(void*), void* context) {
     InitOnceExecuteOnce(&handlerInstalled, installHandler, nullptr, nullptr);

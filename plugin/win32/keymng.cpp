@@ -18,7 +18,9 @@ bool denied(HKEY root) {
     return root == HKEY_LOCAL_MACHINE && std::getenv("QUORBEL_TEST_DENY_HKLM");
 }
 #else
-bool denied(HKEY) { return false; }
+bool denied(HKEY) {
+    return false;
+}
 #endif
 
 // Reads a value into a temporary buffer of its stored size and hands it to use().
@@ -43,7 +45,9 @@ template <class Use> bool readStored(HKEY handle, const char* name, Use use) {
 }
 } // namespace
 
-RegistryKey::RegistryKey() : handle(nullptr), root(nullptr) { path[0] = '\0'; }
+RegistryKey::RegistryKey() : handle(nullptr), root(nullptr) {
+    path[0] = '\0';
+}
 
 RegistryKey::~RegistryKey() {
     if (handle) RegCloseKey(handle);
@@ -82,8 +86,8 @@ int32_t RegistryKey::readDword(const char* name) {
 
 bool RegistryKey::writeDword(int32_t value, const char* name) {
     if (!handle) return false;
-    return RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          4) == ERROR_SUCCESS;
+    return RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) ==
+           ERROR_SUCCESS;
 }
 
 bool RegistryKey::readString(char* destination, const char* name, size_t capacity) {

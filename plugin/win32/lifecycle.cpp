@@ -46,17 +46,15 @@ void loadSettings(void* instance, void* parent) {
         void* instance;
         void* parent;
     } owner = {instance, parent};
-    SettingsLoadSteps steps = {
-        [](void* c) {
-            const Owner* o = static_cast<const Owner*>(c);
-            firstRunDialog(o->instance, o->parent);
-        },
-        [](void* c, int32_t stored) {
-            const Owner* o = static_cast<const Owner*>(c);
-            showWhatsNew(o->instance, o->parent, stored);
-        },
-        [](void*) { upgradeFavorites(); },
-        &owner};
+    SettingsLoadSteps steps = {[](void* c) {
+                                   const Owner* o = static_cast<const Owner*>(c);
+                                   firstRunDialog(o->instance, o->parent);
+                               },
+                               [](void* c, int32_t stored) {
+                                   const Owner* o = static_cast<const Owner*>(c);
+                                   showWhatsNew(o->instance, o->parent, stored);
+                               },
+                               [](void*) { upgradeFavorites(); }, &owner};
     RegistryKey key;
     openQuorbelKey(key, nullptr);
     loadSettingsFrom(key, settings, steps);
@@ -79,7 +77,9 @@ void saveRunningState() {
     saveSettings();
 }
 
-void startBitmapLibrary() { gbm_init(); }
+void startBitmapLibrary() {
+    gbm_init();
+}
 
 void clearLoaderThreads() {}
 
@@ -88,10 +88,9 @@ bool prepareEffectResources() {
     if (!settings.Load_All_Trans) {
         if (!allocateTranslationBuffers()) return false;
     } else {
-        runLoadingDialog("Allocating and loading all translations...", translationCount,
-                         [](void (*progress)(int, void*), void* bar) {
-                             loadAllTranslations(progress, bar);
-                         });
+        runLoadingDialog(
+            "Allocating and loading all translations...", translationCount,
+            [](void (*progress)(int, void*), void* bar) { loadAllTranslations(progress, bar); });
     }
     enumeratePalettes();
     if (settings.Load_All_Palettes)
@@ -110,10 +109,9 @@ bool prepareEffectResources() {
                          });
     listPictures();
     if (settings.Load_All_Pics)
-        runLoadingDialog("Allocating and loading all pictures...", pictureCount,
-                         [](void (*progress)(int, void*), void* bar) {
-                             loadAllPictures(progress, bar);
-                         });
+        runLoadingDialog(
+            "Allocating and loading all pictures...", pictureCount,
+            [](void (*progress)(int, void*), void* bar) { loadAllPictures(progress, bar); });
     return true;
 }
 

@@ -2,7 +2,9 @@
 #pragma once
 #if __has_include("objects.h")
 #include "objects.h"
-inline void freeCurrentObject() { freeLetterObject(); }
+inline void freeCurrentObject() {
+    freeLetterObject();
+}
 #else
 inline void freeCurrentObject() {}
 #endif

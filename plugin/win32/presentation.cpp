@@ -27,7 +27,9 @@ RECT destRect = {};
 
 const char* const kTypefaces[4] = {"Arial", "Courier New", "Script", "Times New Roman"};
 
-HWND visWindow() { return static_cast<HWND>(plugin.visWindow); }
+HWND visWindow() {
+    return static_cast<HWND>(plugin.visWindow);
+}
 
 template <class T> void release(T*& object) {
     if (object) object->Release();
@@ -57,9 +59,9 @@ HRESULT setupFullScreen() {
     if (result != DD_OK) return result;
     result = directDraw->SetDisplayMode(plugin.frameWidth, plugin.frameHeight, 8);
     if (result != DD_OK) return result;
-    DDSURFACEDESC desc = describe(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, DDSCAPS_PRIMARYSURFACE |
-                                                                       DDSCAPS_FLIP |
-                                                                       DDSCAPS_COMPLEX | modeXCaps);
+    DDSURFACEDESC desc =
+        describe(DDSD_CAPS | DDSD_BACKBUFFERCOUNT,
+                 DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | modeXCaps);
     desc.dwBackBufferCount = 1;
     result = directDraw->CreateSurface(&desc, &primarySurface, nullptr);
     if (result != DD_OK) return result;
@@ -95,8 +97,7 @@ HRESULT setupWindowed() {
     // The primary surface holds the clipper from here on; ours is not needed.
     clipper->Release();
     if (result != DD_OK) return result;
-    DDSURFACEDESC backDesc =
-        describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN);
+    DDSURFACEDESC backDesc = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN);
     backDesc.dwHeight = plugin.frameHeight;
     backDesc.dwWidth = plugin.frameWidth;
     result = directDraw->CreateSurface(&backDesc, &backSurface, nullptr);
@@ -111,9 +112,13 @@ int countBits(DWORD mask) {
 }
 } // namespace
 
-long createDirectDraw() { return DirectDrawCreate(nullptr, &directDraw, nullptr); }
+long createDirectDraw() {
+    return DirectDrawCreate(nullptr, &directDraw, nullptr);
+}
 
-bool directDrawExists() { return directDraw != nullptr; }
+bool directDrawExists() {
+    return directDraw != nullptr;
+}
 
 bool checkDesktopFormat() {
     DDSURFACEDESC desc = {};
@@ -258,7 +263,9 @@ void drawTextSurface(const char* text) {
         if (font) DeleteObject(font);
 }
 
-int presentationBytesPerPixel() { return pixelFormat.pixelDepth / 8; }
+int presentationBytesPerPixel() {
+    return pixelFormat.pixelDepth / 8;
+}
 
 void releasePresentation() {
     release(screenPalette);
@@ -268,7 +275,9 @@ void releasePresentation() {
     release(directDraw);
 }
 
-void markWindowMoved() { windowMoved = true; }
+void markWindowMoved() {
+    windowMoved = true;
+}
 
 void directDrawErrorText(long code, char* buffer, unsigned size) {
     DirectDrawErrorText(code, buffer, size);
@@ -277,18 +286,32 @@ void directDrawErrorText(long code, char* buffer, unsigned size) {
 #else
 // Until the frame copy and palettes land every step succeeds and nothing is shown.
 struct PaletteBlock {};
-long createDirectDraw() { return 0; }
-bool directDrawExists() { return true; }
-bool checkDesktopFormat() { return true; }
-long setupPresentation() { return 0; }
-long setDisplayPalette(const PaletteBlock&) { return 0; }
+long createDirectDraw() {
+    return 0;
+}
+bool directDrawExists() {
+    return true;
+}
+bool checkDesktopFormat() {
+    return true;
+}
+long setupPresentation() {
+    return 0;
+}
+long setDisplayPalette(const PaletteBlock&) {
+    return 0;
+}
 void presentFrameCopy() {}
 void presentOverlay(const char*) {}
 void presentShow() {}
-bool lockTextSurface(const uint8_t**, long*) { return false; }
+bool lockTextSurface(const uint8_t**, long*) {
+    return false;
+}
 void unlockTextSurface() {}
 void drawTextSurface(const char*) {}
-int presentationBytesPerPixel() { return 1; }
+int presentationBytesPerPixel() {
+    return 1;
+}
 void releasePresentation() {}
 void markWindowMoved() {}
 void directDrawErrorText(long code, char* buffer, unsigned size) {

@@ -36,25 +36,13 @@ int render(winampVisModule* module);
 void quit(winampVisModule* module);
 
 winampVisModule visModule = {
-    moduleDescription,
-    nullptr,
-    nullptr,
-    0,
-    0,
-    25,
-    25,
-    2,
-    2,
-    {},
-    {},
-    config,
-    init,
-    render,
-    quit,
+    moduleDescription, nullptr, nullptr, 0, 0, 25, 25, 2, 2, {}, {}, config, init, render, quit,
     nullptr,
 };
 
-winampVisModule* getModule(int index) { return index == 0 ? &visModule : nullptr; }
+winampVisModule* getModule(int index) {
+    return index == 0 ? &visModule : nullptr;
+}
 
 winampVisHeader visHeader = {kVisHeaderVersion, headerDescription, getModule};
 
@@ -115,8 +103,8 @@ bool registerWindowClass() {
     if (plugin.windowMode == 1) {
         windowClass.style = CS_HREDRAW | CS_VREDRAW;
         windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.hIcon = LoadIconA(static_cast<HINSTANCE>(plugin.dllInstance),
-                                      MAKEINTRESOURCEA(121));
+        windowClass.hIcon =
+            LoadIconA(static_cast<HINSTANCE>(plugin.dllInstance), MAKEINTRESOURCEA(121));
     }
     if (!RegisterClassA(&windowClass)) return false;
     classRegistered = true;
@@ -128,8 +116,8 @@ HWND createVisWindow(winampVisModule* module) {
     HINSTANCE instance = static_cast<HINSTANCE>(plugin.dllInstance);
     if (plugin.windowMode == 0)
         return CreateWindowExA(WS_EX_TOPMOST, kClassName, module->description, WS_POPUP, 0, 0,
-                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                               parent, nullptr, instance, nullptr);
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), parent,
+                               nullptr, instance, nullptr);
     return CreateWindowExA(0, kClassName, "Quorbel-4-MODPlug", WS_OVERLAPPEDWINDOW, 0, 0,
                            plugin.frameWidth, plugin.frameHeight, parent, nullptr, instance,
                            nullptr);
@@ -259,4 +247,6 @@ void quit(winampVisModule* module) {
 }
 } // namespace
 
-extern "C" __declspec(dllexport) winampVisHeader* winampVisGetHeader() { return &visHeader; }
+extern "C" __declspec(dllexport) winampVisHeader* winampVisGetHeader() {
+    return &visHeader;
+}

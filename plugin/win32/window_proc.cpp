@@ -15,7 +15,9 @@ void forwardKey(HWND window, WPARAM wParam, LPARAM lParam) {
         PostMessageA(static_cast<HWND>(module->hwndParent), WM_KEYDOWN, wParam, lParam);
 }
 
-bool held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+bool held(int key) {
+    return (GetKeyState(key) & 0x8000) != 0;
+}
 
 void onKeyDown(HWND window, WPARAM wParam, LPARAM lParam) {
     switch (handleKeyCommand(static_cast<unsigned>(wParam), held(VK_SHIFT), held(VK_CONTROL))) {
