@@ -144,6 +144,11 @@ def _start_xvfb(depth, log_path, timeout=30.0):
 # Fixture: setup and cleanup
 
 
+def _set_managed(env, log_path, managed):
+    _run_logged(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+                 "/t", "REG_SZ", "/d", "Y" if managed else "N", "/f"], env, log_path, 120)
+
+
 def _write_state(path, state):
     tmp = path + ".tmp"
     with open(tmp, "w") as f:
@@ -197,9 +202,9 @@ def setup(state_path, work_dir, win32_dir):
     if _run_logged(["wineboot", "-i"], env, log_path, 300) != 0:
         raise HarnessError(f"wineboot -i failed; see {log_path}")
     # Without a window manager Wine waits up to two seconds for every managed window that is
-    # hidden or destroyed; unmanaged windows avoid that.
-    _run_logged(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
-                 "/t", "REG_SZ", "/d", "N", "/f"], env, log_path, 120)
+    # hidden or destroyed; unmanaged windows avoid that. Runs that expect dialogs switch back
+    # to managed windows (see run_host).
+    _set_managed(env, log_path, False)
     # The first window a prefix shows starts its desktop process; do that here, once per
     # display, so that no test pays for it.
     env_state = Env(state)
@@ -471,6 +476,12 @@ class Env:
         extra = {"QUORBEL_PROBE_LOG": log_name}
         extra.update(env or {})
         output_path = os.path.join(player, "host-output.txt")
+        # A dialog owned by a window of another thread (the plug-in's dialogs are owned by the
+        # player's window) was seen to end the process with an X error (BadWindow on
+        # X_UnmapWindow) in about one run of three while windows are unmanaged.
+        with_dialogs = any(a in ("--dialog", "--dialog-optional") for a in args)
+        if with_dialogs:
+            _set_managed(self.env(depth), os.path.join(player, "managed.log"), True)
         timed_out = False
         with open(output_path, "wb") as out:
             proc = subprocess.Popen(command, cwd=player, env=self.env(depth, extra),
@@ -488,6 +499,8 @@ class Env:
         if os.path.exists(log_path):
             with open(log_path, "rb") as f:
                 lines = f.read().decode(errors="replace").splitlines()
+        if with_dialogs:
+            _set_managed(self.env(depth), os.path.join(player, "managed.log"), False)
         if desktop:
             _wait_for_desktop_end(self.prefix)
         if desktop and not timed_out:
