@@ -1,15 +1,6 @@
 # Favourites and forbiddens: a short fuzz run of their stored records and of the loads, and the
 # check of its seed corpus.
-if(DEFINED QUORBEL_FUZZ_DIR)
-    # New inputs the run finds go to the build folder (given first), not into the committed
-    # seed corpus.
-    add_test(NAME fuzz.favorite_records
-        COMMAND sh -c "mkdir -p \"$1\" && exec \"$0\" -runs=20000 -seed=1 \"$1\" \"$2\""
-                ${QUORBEL_FUZZ_DIR}/fuzz/fuzz_favorite_records
-                ${CMAKE_BINARY_DIR}/fuzz_work/favorite_records
-                ${CMAKE_SOURCE_DIR}/fuzz/corpus/favorite_records)
-    set_tests_properties(fuzz.favorite_records PROPERTIES LABELS fuzz TIMEOUT 120)
-endif()
+quorbel_fuzz_run(favorite_records)
 
 # The committed seed corpus is exactly what its generator writes.
 find_package(Python3 COMPONENTS Interpreter)

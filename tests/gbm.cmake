@@ -24,10 +24,5 @@ else()
     set_tests_properties(gbm.interop_giflib_missing PROPERTIES LABELS native)
 endif()
 
-# A short fuzz run of the GIF reader. New inputs go to a scratch folder in the build tree, so
-# the committed seed corpus stays as it is.
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz_gbm_corpus)
-add_test(NAME fuzz.gbm
-    COMMAND ${QUORBEL_FUZZ_DIR}/fuzz/fuzz_gbm -runs=200000 -seed=1 -max_len=4096
-            ${CMAKE_BINARY_DIR}/fuzz_gbm_corpus ${CMAKE_SOURCE_DIR}/fuzz/corpus/gbm)
-set_tests_properties(fuzz.gbm PROPERTIES LABELS native)
+# A short fuzz run of the GIF reader.
+quorbel_fuzz_run(gbm RUNS 200000 MAX_LEN 4096)

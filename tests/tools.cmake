@@ -29,15 +29,7 @@ if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
     endif()
 endif()
 
-if(DEFINED QUORBEL_FUZZ_DIR)
-    # New inputs that the run finds go to the build folder, not into the committed corpus.
-    set(QUORBEL_TABLE_FUZZ_WORK ${CMAKE_BINARY_DIR}/fuzz_work/translation_table)
-    file(MAKE_DIRECTORY ${QUORBEL_TABLE_FUZZ_WORK})
-    add_test(NAME fuzz.translation_table
-        COMMAND ${QUORBEL_FUZZ_DIR}/fuzz/fuzz_translation_table -runs=20000 -seed=1
-                ${QUORBEL_TABLE_FUZZ_WORK} ${CMAKE_SOURCE_DIR}/fuzz/corpus/translation_table)
-    set_tests_properties(fuzz.translation_table PROPERTIES LABELS fuzz TIMEOUT 120)
-endif()
+quorbel_fuzz_run(translation_table)
 
 # The committed seed corpus is exactly what its generator writes.
 find_package(Python3 COMPONENTS Interpreter)
