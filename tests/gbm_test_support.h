@@ -3,6 +3,8 @@
 #pragma once
 #include "gbm.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -213,6 +215,20 @@ inline std::vector<int> interlacedRows(int h) {
     for (int pass = 0; pass < 4; ++pass)
         for (int y = start[pass]; y < h; y += step[pass]) rows.push_back(y);
     return rows;
+}
+
+// A file name in folder, which is created when missing.
+inline std::string tempFileIn(const std::string& folder, const std::string& name) {
+    ::mkdir(folder.c_str(), 0755);
+    return folder + "/" + name;
+}
+
+// w x h colour indices below colours, the same for the same seed.
+inline std::vector<uint8_t> randomPixels(int w, int h, int colours, uint32_t seed) {
+    Lcg rnd(seed);
+    std::vector<uint8_t> px((size_t)w * h);
+    for (uint8_t& p : px) p = (uint8_t)(rnd.next() % (uint32_t)colours);
+    return px;
 }
 
 } // namespace gbmtest

@@ -15,16 +15,7 @@ using namespace gbmtest;
 namespace {
 
 std::string tempPath(const std::string& name) {
-    const std::string dir = std::string(QUORBEL_BINARY_DIR) + "/gbm_test_files";
-    ::mkdir(dir.c_str(), 0755);
-    return dir + "/" + name;
-}
-
-std::vector<uint8_t> randomPixels(int w, int h, int colours, uint32_t seed) {
-    Lcg rnd(seed);
-    std::vector<uint8_t> px((size_t)w * h);
-    for (uint8_t& p : px) p = (uint8_t)(rnd.next() % (uint32_t)colours);
-    return px;
+    return tempFileIn(std::string(QUORBEL_BINARY_DIR) + "/gbm_test_files", name);
 }
 
 // Writes and reads back; checks every pixel, the padding, the palette and the size.

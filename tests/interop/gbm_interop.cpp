@@ -16,16 +16,7 @@ using namespace gbmtest;
 namespace {
 
 std::string tempPath(const std::string& name) {
-    const std::string dir = std::string(GBM_INTEROP_BINARY_DIR) + "/gbm_interop_files";
-    ::mkdir(dir.c_str(), 0755);
-    return dir + "/" + name;
-}
-
-std::vector<uint8_t> randomPixels(int w, int h, int colours, uint32_t seed) {
-    Lcg rnd(seed);
-    std::vector<uint8_t> px((size_t)w * h);
-    for (uint8_t& p : px) p = (uint8_t)(rnd.next() % (uint32_t)colours);
-    return px;
+    return tempFileIn(std::string(GBM_INTEROP_BINARY_DIR) + "/gbm_interop_files", name);
 }
 
 std::vector<uint8_t> blobs(int w, int h, int colours) {
