@@ -3,6 +3,8 @@
 #pragma once
 #include "gbm.h"
 
+#include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -217,10 +219,13 @@ inline std::vector<int> interlacedRows(int h) {
     return rows;
 }
 
-// A file name in folder, which is created when missing.
+// A file name in folder, which is created when missing. The name carries the running test's
+// name, since ctest runs tests side by side.
 inline std::string tempFileIn(const std::string& folder, const std::string& name) {
     ::mkdir(folder.c_str(), 0755);
-    return folder + "/" + name;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!test) return folder + "/" + name;
+    return folder + "/" + test->test_suite_name() + "." + test->name() + "-" + name;
 }
 
 // w x h colour indices below colours, the same for the same seed.
