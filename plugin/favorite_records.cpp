@@ -96,8 +96,13 @@ bool decodeForbidden(const uint8_t* data, size_t length, ForbiddenFields& fields
 unsigned valueNumber(const char* name) {
     const char* underscore = std::strchr(name, '_');
     if (!underscore) return 0;
+    // A number too large for 32 bits (a value written by hand) stays at the largest one instead
+    // of wrapping onto a small number that a real entry may have.
+    const unsigned largest = 0xFFFFFFFFu;
     unsigned number = 0;
-    for (const char* c = underscore + 1; *c >= '0' && *c <= '9'; ++c)
-        number = number * 10 + static_cast<unsigned>(*c - '0');
+    for (const char* c = underscore + 1; *c >= '0' && *c <= '9'; ++c) {
+        const unsigned digit = static_cast<unsigned>(*c - '0');
+        number = number > (largest - digit) / 10 ? largest : number * 10 + digit;
+    }
     return number;
 }

@@ -108,4 +108,7 @@ TEST(ValueNames, NumberAfterTheFirstUnderscore) {
     EXPECT_EQ(valueNumber("Forbiden_3_7"), 3u);
     EXPECT_EQ(valueNumber("Favorite_x"), 0u);
     EXPECT_EQ(valueNumber("NoNumber"), 0u);
+    EXPECT_EQ(valueNumber("Favorite_4294967295"), 4294967295u);
+    EXPECT_EQ(valueNumber("Favorite_4294967297"), 4294967295u) << "must not wrap onto 1";
+    EXPECT_EQ(valueNumber("Favorite_99999999999999999999"), 4294967295u);
 }
