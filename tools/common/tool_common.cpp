@@ -71,3 +71,13 @@ int truncateToInt(double value) {
     if (!(value > -2147483649.0 && value < 2147483648.0)) return INT_MIN;
     return int(value);
 }
+
+int clampArgument(int value, int low, int high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+int failWriting(std::FILE* file) {
+    std::printf("\n*** Error while writing to output file (disk full?)\n");
+    if (file) std::fclose(file);
+    return 3;
+}

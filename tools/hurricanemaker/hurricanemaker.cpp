@@ -36,10 +36,6 @@ void printUsage(const char* argv0) {
     std::printf("  -r reverses the direction of rotation.\n");
 }
 
-int clamp(int value, int low, int high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
 // Removes every argument that starts with "-" and the letter from the list; the text after
 // the two characters of the last one is the value. Null when the option is absent.
 const char* takeOption(std::vector<const char*>& args, char letter) {
@@ -53,12 +49,6 @@ const char* takeOption(std::vector<const char*>& args, char letter) {
         }
     }
     return value;
-}
-
-int fail(std::FILE* file) {
-    std::printf("\n*** Error while writing to output file (disk full?)\n");
-    if (file) std::fclose(file);
-    return 3;
 }
 
 } // namespace
@@ -80,15 +70,17 @@ int main(int argc, char** argv) {
         cx = readIntArgument(centre);
         if (const char* colon = std::strchr(centre, ':')) cy = readIntArgument(colon + 1);
     }
-    cx = clamp(cx, 0, 639);
-    cy = clamp(cy, 0, 479);
+    cx = clampArgument(cx, 0, 639);
+    cy = clampArgument(cy, 0, 479);
     const bool reverse = reverseOption != nullptr;
 
     const char* path = args[0];
-    const int speed = clamp(args.size() > 1 ? readIntArgument(args[1]) : kDefaultSpeed, 30, 300);
+    const int speed =
+        clampArgument(args.size() > 1 ? readIntArgument(args[1]) : kDefaultSpeed, 30, 300);
     const int randomness =
-        clamp(args.size() > 2 ? readIntArgument(args[2]) : kDefaultRandomness, 0, 100);
-    const int blend = clamp(args.size() > 3 ? readIntArgument(args[3]) : kDefaultBlend, 0, 255);
+        clampArgument(args.size() > 2 ? readIntArgument(args[2]) : kDefaultRandomness, 0, 100);
+    const int blend =
+        clampArgument(args.size() > 3 ? readIntArgument(args[3]) : kDefaultBlend, 0, 255);
 
     std::FILE* file = std::fopen(path, "wb");
     if (!file) {
@@ -123,10 +115,10 @@ int main(int argc, char** argv) {
             if (sx < 0) sx += 640 * ((639 - sx) / 640);
             sx %= 640;
             const uint32_t record = uint32_t(sy * kGridWidth + sx) + (uint32_t(blend) << 24);
-            if (!writeTranslationRecord(file, record)) return fail(file);
+            if (!writeTranslationRecord(file, record)) return failWriting(file);
         }
     }
-    if (std::fclose(file) != 0) return fail(nullptr); // the last buffered bytes were lost
+    if (std::fclose(file) != 0) return failWriting(nullptr); // the last buffered bytes were lost
     std::printf("Done.%26s\n", "");
     return 0;
 }

@@ -27,16 +27,6 @@ void printUsage(const char* argv0) {
     std::printf("  Adding a fifth argument will create a backward movement.\n");
 }
 
-int clamp(int value, int low, int high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
-int fail(std::FILE* file) {
-    std::printf("\n*** Error while writing to output file (disk full?)\n");
-    if (file) std::fclose(file);
-    return 3;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,8 +36,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const char* path = argv[1];
-    const int speed = clamp(count > 1 ? readIntArgument(argv[2]) : kDefaultSpeed, 30, 300);
-    const int randomness = clamp(count > 2 ? readIntArgument(argv[3]) : kDefaultRandomness, 0, 100);
+    const int speed = clampArgument(count > 1 ? readIntArgument(argv[2]) : kDefaultSpeed, 30, 300);
+    const int randomness =
+        clampArgument(count > 2 ? readIntArgument(argv[3]) : kDefaultRandomness, 0, 100);
     const uint32_t blend = uint32_t(count > 3 ? readIntArgument(argv[4]) : kDefaultBlend) & 0xFFu;
     const bool reverse = count == 5;
 
@@ -82,10 +73,10 @@ int main(int argc, char** argv) {
             }
             if (sy >= 480 || sy < 0 || sx >= 640 || sx < 0) sx = sy = 0;
             if (!writeTranslationRecord(file, uint32_t(sy * kGridWidth + sx) + (blend << 24)))
-                return fail(file);
+                return failWriting(file);
         }
     }
-    if (std::fclose(file) != 0) return fail(nullptr);
+    if (std::fclose(file) != 0) return failWriting(nullptr);
     std::printf("Done.%26s\n", "");
     return 0;
 }

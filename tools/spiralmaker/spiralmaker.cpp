@@ -163,8 +163,9 @@ int main(int argc, char** argv) {
         std::printf("%3d/%3d \r", y + 1, kGridHeight);
         std::fflush(stdout); // a console shows the progress as it goes
         for (int x = 0; x < kGridWidth; ++x)
-            writeTranslationRecord(file, spiralRecord(spirals, p, x, y)); // not checked
+            if (!writeTranslationRecord(file, spiralRecord(spirals, p, x, y)))
+                return failWriting(file);
     }
-    std::fclose(file);
+    if (std::fclose(file) != 0) return failWriting(nullptr); // the last buffered bytes were lost
     return 0;
 }
