@@ -9,6 +9,13 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// AVX2 where the processor has it, chosen per copy; not in the 32-bit Windows build (see
+// flames.cpp).
+#if (defined(__x86_64__) || (defined(__i386__) && !defined(_WIN32))) &&                            \
+    (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUORBEL_COPY_AVX2 1
+#endif
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 #error "the frame copy packs pixels into little-endian words"
@@ -181,6 +188,146 @@ void mirroredRow8Sse2(const Convert8& convert, const uint8_t* src, int width, ui
 }
 #endif
 
+#if QUORBEL_COPY_AVX2
+// 16 and 24 bits with AVX2: the palette look-up is a gather of eight 32-bit pixels at a time,
+// which costs fewer instructions than eight scalar look-ups; the pixels are then packed to
+// their depth in registers and written with wide stores. The remaining pixels of a row go
+// through the group converters.
+#define COPY_AVX2 __attribute__((target("avx2")))
+
+struct Avx2Rows16 {
+    uint32_t wide[kPaletteColours]; // pixels16, one per 32-bit entry
+    const Convert16& convert;
+    Avx2Rows16(const PaletteBlock& palette, const Convert16& c) : convert(c) {
+        for (int i = 0; i < kPaletteColours; ++i) wide[i] = palette.pixels16[i];
+    }
+};
+
+// The 16-bit pixels of eight indices (32-bit lanes) and eight more, in index order.
+COPY_AVX2 inline __m256i lookUp16(const uint32_t* wide, __m256i first, __m256i second) {
+    const int* table = reinterpret_cast<const int*>(wide);
+    const __m256i packed = _mm256_packus_epi32(_mm256_i32gather_epi32(table, first, 4),
+                                               _mm256_i32gather_epi32(table, second, 4));
+    return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+COPY_AVX2 inline void store256(uint8_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+template <bool TwoRows>
+COPY_AVX2 void straightRow16Avx2(const Avx2Rows16& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i idx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+        const __m256i pixels = lookUp16(r.wide, _mm256_cvtepu8_epi32(idx),
+                                        _mm256_cvtepu8_epi32(_mm_srli_si128(idx, 8)));
+        store256(rowA + 2 * x, pixels);
+        if (TwoRows) store256(rowB + 2 * x, pixels);
+    }
+    straightRow<Convert16, TwoRows>(r.convert, src + x, width - x, rowA + 2 * x,
+                                    TwoRows ? rowB + 2 * x : nullptr);
+}
+
+// Sixteen pixels of the left copy from the even bytes of 32 source bytes; the same pixels in
+// reverse order are the right copy.
+template <bool TwoRows>
+COPY_AVX2 void mirroredRow16Avx2(const Avx2Rows16& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int rightCount = width / 2;
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+    const __m256i reverseWords =
+        _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12, 13, 10,
+                         11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    int k = 0;
+    for (; k + 16 <= rightCount; k += 16) {
+        const __m256i even = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k)), lowBytes);
+        const __m256i left = lookUp16(r.wide, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(even)),
+                                      _mm256_cvtepu16_epi32(_mm256_extracti128_si256(even, 1)));
+        const __m256i right = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(left, reverseWords),
+                                                       _MM_SHUFFLE(1, 0, 3, 2));
+        const int rightOffset = 2 * (width - 16 - k);
+        store256(rowA + 2 * k, left);
+        store256(rowA + rightOffset, right);
+        if (TwoRows) {
+            store256(rowB + 2 * k, left);
+            store256(rowB + rightOffset, right);
+        }
+    }
+    mirroredRowFrom<Convert16, TwoRows>(r.convert, k, src, width, rowA, rowB);
+}
+
+struct Avx2RowFns16 {
+    static void straight(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a) {
+        straightRow16Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void straight2(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow16Avx2<true>(r, s, w, a, b);
+    }
+    static void mirrored(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow16Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void mirrored2(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow16Avx2<true>(r, s, w, a, b);
+    }
+};
+
+struct Avx2Rows24 {
+    const uint32_t* pixels32;
+    const Convert24& convert;
+};
+
+// Eight pixels a step: each 128-bit half of the gathered pixels is packed to twelve bytes and
+// stored with a 16-byte store whose last four bytes the next store overwrites. The step's
+// second store reaches four bytes into pixels x+8 and x+9, so it runs only while those exist;
+// they are written afterwards.
+template <bool TwoRows>
+COPY_AVX2 void straightRow24Avx2(const Avx2Rows24& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(r.pixels32);
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 10 <= width; x += 8) {
+        const __m256i idx =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x)));
+        const __m256i packed = _mm256_shuffle_epi8(_mm256_i32gather_epi32(table, idx, 4), pack);
+        const __m128i low = _mm256_castsi256_si128(packed);
+        const __m128i high = _mm256_extracti128_si256(packed, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + 3 * x), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + 3 * x + 12), high);
+        if (TwoRows) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + 3 * x), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + 3 * x + 12), high);
+        }
+    }
+    straightRow<Convert24, TwoRows>(r.convert, src + x, width - x, rowA + 3 * x,
+                                    TwoRows ? rowB + 3 * x : nullptr);
+}
+
+struct Avx2RowFns24 {
+    static void straight(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a) {
+        straightRow24Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void straight2(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow24Avx2<true>(r, s, w, a, b);
+    }
+    static void mirrored(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow<Convert24, false>(r.convert, s, w, a, nullptr);
+    }
+    static void mirrored2(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow<Convert24, true>(r.convert, s, w, a, b);
+    }
+};
+
+bool processorHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 inline uint8_t* rowAt(uint8_t* destination, long pitch, int y) {
     return destination + static_cast<ptrdiff_t>(y) * pitch;
 }
@@ -281,11 +428,25 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     }
     case 16: {
         const Convert16 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns16>(Avx2Rows16(palette, convert), frame, width, height, display,
+                                   destination, pitch);
+            break;
+        }
+#endif
         copyRows<Rows<Convert16>>(convert, frame, width, height, display, destination, pitch);
         break;
     }
     case 24: {
         const Convert24 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns24>(Avx2Rows24{palette.pixels32, convert}, frame, width, height,
+                                   display, destination, pitch);
+            break;
+        }
+#endif
         copyRows<Rows<Convert24>>(convert, frame, width, height, display, destination, pitch);
         break;
     }

@@ -133,6 +133,10 @@ constexpr bool divideBySixIsExact() {
 }
 static_assert(divideBySixIsExact(), "the multiply-shift must equal the division for six bytes");
 
+// s / 6 for 0 <= s <= 1530, for the chains of "Test": a look-up is quicker in a chain than the
+// multiply, which only one execution port runs.
+uint8_t sixth[6 * 255 + 1];
+
 } // namespace
 
 void buildFlameTables() {
@@ -140,6 +144,7 @@ void buildFlameTables() {
         quarterFade[s] = static_cast<uint8_t>(s >= 4 ? (s / 4 - 1) & 0xFF : 0);
         halfFade[s] = static_cast<uint8_t>(s >= 2 ? (s / 2 - 1) & 0xFF : 0);
     }
+    for (unsigned s = 0; s < sizeof sixth; ++s) sixth[s] = static_cast<uint8_t>(divideBySix(s));
 #if QUORBEL_AVX2
     if (__builtin_cpu_supports("avx2")) kernels = KERNEL_SET(avx2);
 #endif
@@ -321,45 +326,112 @@ void flameDown() {
     std::memcpy(plugin.currentBuffer + w, plugin.previousBuffer, n - w);
 }
 
+namespace {
+
+constexpr int kTestMaxWidth = 640; // wider rows take the plain chain
+constexpr int kTestSegments = 4;   // chains a row is split into
+constexpr int kTestWarmUp = 4;     // steps that narrow an unknown start to two neighbours
+
+// For the row at p (count pixels): sums[i] = p[i+w] + p[i-w] + p[i+2] + p[i] + p[i+1], read
+// before the row is rewritten (p[i-w] already holds the rewritten row above).
+void testSums(uint16_t* sums, const uint8_t* p, int w, int count) {
+    int i = 0;
+#if QUORBEL_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const auto bytes = [&](int at) {
+            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + at)),
+                                     zero);
+        };
+        const __m128i t =
+            _mm_add_epi16(_mm_add_epi16(bytes(i + w), bytes(i - w)),
+                          _mm_add_epi16(_mm_add_epi16(bytes(i + 2), bytes(i)), bytes(i + 1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), t);
+    }
+#endif
+    for (; i < count; ++i)
+        sums[i] = static_cast<uint16_t>(p[i + w] + p[i - w] + p[i + 2] + p[i] + p[i + 1]);
+}
+
+// One row as kTestSegments chains side by side. new = (sum + left) / 6 rises with left, so a chain
+// started from 0 and one started from 255 bracket every start; kTestWarmUp steps over the last
+// sums of the segment before narrow the two to lo and lo + 1 at most (255 -> 43 -> 8 -> 2 -> 1
+// apart). Each segment is then run from both, the chain from lo into the row and the one from
+// hi aside; once the segment before is final, its last pixel is the true start and picks one.
+void testRowInSegments(uint8_t* p, const uint16_t* sums, int w, unsigned left) {
+    constexpr int G = kTestSegments;
+    const int length = w / G;
+    const int lastEnd = w; // the last segment also takes the remainder w - G * length
+    uint8_t aside[kTestMaxWidth];
+    unsigned lo[G], hi[G];
+    lo[0] = hi[0] = left;
+    for (int j = 1; j < G; ++j) {
+        unsigned a = 0, b = 255;
+        for (int i = j * length - kTestWarmUp; i < j * length; ++i) {
+            a = sixth[sums[i] + a];
+            b = sixth[sums[i] + b];
+        }
+        lo[j] = a, hi[j] = b;
+    }
+    unsigned a[G], b[G];
+    for (int j = 0; j < G; ++j) a[j] = lo[j], b[j] = hi[j];
+    for (int t = 0; t < length; ++t) {
+#pragma GCC unroll 16
+        for (int j = 0; j < G; ++j) {
+            const int i = j * length + t;
+            a[j] = sixth[sums[i] + a[j]];
+            b[j] = sixth[sums[i] + b[j]];
+            p[i] = static_cast<uint8_t>(a[j]);
+            aside[i] = static_cast<uint8_t>(b[j]);
+        }
+    }
+    for (int i = G * length; i < lastEnd; ++i) {
+        a[G - 1] = sixth[sums[i] + a[G - 1]];
+        b[G - 1] = sixth[sums[i] + b[G - 1]];
+        p[i] = static_cast<uint8_t>(a[G - 1]);
+        aside[i] = static_cast<uint8_t>(b[G - 1]);
+    }
+    for (int j = 1; j < G; ++j) {
+        const int from = j * length, to = j == G - 1 ? lastEnd : from + length;
+        const unsigned start = p[from - 1];
+        if (start == lo[j]) continue;
+        if (start == hi[j]) {
+            std::memcpy(p + from, aside + from, static_cast<size_t>(to - from));
+            continue;
+        }
+        // Not reached (the true start lies between lo and hi); kept so that a wrong bracket
+        // could only cost time.
+        unsigned v = start;
+        for (int i = from; i < to; ++i) p[i] = static_cast<uint8_t>(v = sixth[sums[i] + v]);
+    }
+}
+
+} // namespace
+
 // Upward, e = W..W+N-1: B[e] = (B[e+W] + B[e-W] + B[e+2] + B[e-1] + B[e] + B[e+1]) / 6, where
 // B[e-W] and B[e-1] are already rewritten. Row by row: the five terms other than B[e-1] are
-// summed for a stretch of the row before it is rewritten; then the stretch is rewritten left
-// to right carrying the new left neighbour.
+// summed for the row (or a stretch of it) before it is rewritten; then the pixels are
+// rewritten carrying the new left neighbour, in segments side by side where the row is wide
+// enough.
 void flameTest() {
     const Frame f = inPlaceFrame();
     const int w = f.w;
-    constexpr int kStretch = 640;
+    constexpr int kStretch = kTestMaxWidth;
     uint16_t sums[kStretch];
+    const bool segmented = w <= kTestMaxWidth && w >= kTestSegments * kTestWarmUp;
     for (int y = 1; y <= f.h; ++y) {
         uint8_t* r = f.b + y * w;
         unsigned left = r[-1];
+        if (segmented) {
+            testSums(sums, r, w, w);
+            testRowInSegments(r, sums, w, left);
+            continue;
+        }
         for (int x0 = 0; x0 < w; x0 += kStretch) {
             const int count = w - x0 < kStretch ? w - x0 : kStretch;
             uint8_t* p = r + x0;
-            int i = 0;
-#if QUORBEL_SSE2
-            const __m128i zero = _mm_setzero_si128();
-            for (; i + 8 <= count; i += 8) {
-                const __m128i t = _mm_add_epi16(
-                    _mm_add_epi16(
-                        _mm_unpacklo_epi8(
-                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + w)), zero),
-                        _mm_unpacklo_epi8(
-                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i - w)), zero)),
-                    _mm_add_epi16(
-                        _mm_add_epi16(
-                            _mm_unpacklo_epi8(
-                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + 2)), zero),
-                            _mm_unpacklo_epi8(
-                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), zero)),
-                        _mm_unpacklo_epi8(
-                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i + 1)), zero)));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), t);
-            }
-#endif
-            for (; i < count; ++i)
-                sums[i] = static_cast<uint16_t>(p[i + w] + p[i - w] + p[i + 2] + p[i] + p[i + 1]);
-            for (i = 0; i < count; ++i) {
+            testSums(sums, p, w, count);
+            for (int i = 0; i < count; ++i) {
                 left = divideBySix(sums[i] + left);
                 p[i] = static_cast<uint8_t>(left);
             }

@@ -102,7 +102,8 @@ void expectCopy(const Surface& s, int display, const std::vector<uint8_t>& frame
 // Every display function at every depth, on a destination whose rows are wider than the frame.
 TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
     const PaletteBlock palette = distinctPalette();
-    const int sizes[][2] = {{640, 480}, {320, 200}, {160, 120}, {100, 6}, {67, 5},
+    const int sizes[][2] = {{640, 480}, {640, 400}, {512, 384}, {320, 240}, {320, 200}, {160, 120},
+                            {100, 6},   {67, 5},    {33, 3},    {31, 4},    {18, 2},    {17, 3},
                             {10, 6},    {9, 7},     {2, 2},     {1, 1}};
     for (const auto& size : sizes)
         for (int depth : {8, 16, 24})

@@ -284,3 +284,25 @@ TEST(Flames, ClearLeavesOnlyWhatTheWaveDraws) {
         ASSERT_EQ(plugin.currentBuffer[i], y == 160 - 128 ? 128 : 0) << x << "," << y;
     }
 }
+
+// "Test" rewrites each row as several chains side by side and settles where each one starts
+// once the chain before it is done. Widths below, at and above the limits of that, widths that
+// leave a remainder for the last chain, and frames whose flat stretches keep the two guesses
+// at a chain's start apart to its end (then the second guess is the right one).
+TEST(Flames, TestFollowsItsRuleAtOddWidthsAndOnFlatFrames) {
+    std::mt19937 rng(13);
+    const int testFlame = kFlameCount - 1;
+    ASSERT_EQ(std::string(flameTable[testFlame].name), "Test");
+    for (int w : {15, 16, 17, 23, 101, 333, 512, 639, 641, 700}) {
+        const Resolution r{w, 9};
+        const size_t size = static_cast<size_t>(w) * (r.h + 2);
+        Buffer flat(size), steps(size), ramp(size);
+        for (size_t i = 0; i < size; ++i) {
+            flat[i] = 200;
+            steps[i] = static_cast<uint8_t>(40 * ((i % w) * 5 / w) + 30);
+            ramp[i] = static_cast<uint8_t>(i * 255 / size);
+        }
+        for (const Buffer& start : {flat, steps, ramp, randomBytes(rng, size)})
+            expectFlameFollowsRule(testFlame, r, FlameKernels::Avx2, randomBytes(rng, size), start);
+    }
+}
