@@ -3,33 +3,15 @@
 # is missing (as root; otherwise prints the command), builds the Windows preset, lays out the
 # player folder build/win32/player and runs our host player with the plug-in under Wine:
 #   with $DISPLAY set: in a window (a 1024x768 Wine desktop) until you press Escape;
-#   without:           on a private Xvfb for 200 frames (5 seconds).
+#   without:           on a private 16-bit Xvfb for 600 frames (15 seconds), in the plug-in's
+#                      640x480 window, so that the captured frames show the palette's colours.
 # Some frames are captured as PNG images into build/win32/demo-frames/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 # --- packages --------------------------------------------------------------------------------
-packages=(cmake ninja-build g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth python3)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "demo: missing packages: ${missing[*]}" >&2
-        echo "Install them as root:" >&2
-        echo "  sudo dpkg --add-architecture i386 && sudo apt-get update &&" \
-             "sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
-        exit 1
-    fi
-    echo "demo: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    dpkg --add-architecture i386
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/setup.sh demo
 
 # --- build -----------------------------------------------------------------------------------
 mkdir -p build
@@ -59,7 +41,7 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
     # A private X server; it picks a free display number and writes it when it is ready.
     number_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" \
+    Xvfb -displayfd 3 -screen 0 1024x768x16 -nolisten tcp 3>"$number_file" \
         > build/win32/demo-xvfb.log 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
@@ -80,6 +62,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i > build/win32/demo-wineboot.log 2>&1
 fi
+if [ "$headless" = 1 ]; then
+    # Xvfb shows an emulated 256-colour full screen without its palette; the plug-in's window
+    # on a 16-bit desktop shows the real colours ("Resolution" 4 is "640x480 windowed").
+    wine reg add 'HKLM\SOFTWARE\Quorbel\Quorbel-4-Winamp' /v Resolution /t REG_DWORD /d 4 /f \
+        > /dev/null 2>&1 || true
+fi
 
 frames_dir=$root/build/win32/demo-frames
 rm -rf "$frames_dir"
@@ -95,9 +83,9 @@ args=(--log demo-events.log --capture-from-screen
       --dialog-optional "Quorbel-4-MODPlug Display Error" OK
       --dialog-optional "ERROR" OK)
 if [ "$headless" = 1 ]; then
-    args+=(--mute --frames 200)
-    captures="50 100 150 200"
-    echo "demo: no display; running 200 frames on a private Xvfb ($DISPLAY)"
+    args+=(--mute --frames 600)
+    captures="150 300 450 600"
+    echo "demo: no display; running 600 frames on a private Xvfb ($DISPLAY)"
 else
     captures="100 200 400 800"
     echo "demo: running in a window; press Escape in the visualiser to stop"
