@@ -268,6 +268,13 @@ const char* hostUsage() {
            "                          in CAPTION matches any rest); the run fails when it\n"
            "                          never appears\n"
            "  --dialog-optional CAPTION BUTTON   the same, but the dialog need not appear\n"
+           "  --dialog-step CAPTION STEP   before the button of the next --dialog with that\n"
+           "                          CAPTION is pressed, do STEP (in order, on the current\n"
+           "                          page of a property sheet): page=N selects page N\n"
+           "                          (from 0), set=ID:VALUE sets a combo or list selection,\n"
+           "                          check state or trackbar position, text=ID:TEXT sets a\n"
+           "                          control's text, press=BUTTON presses a button and waits\n"
+           "                          until it was handled, show reports the controls\n"
            "\n"
            "Output:\n"
            "  --log FILE              append every event line to FILE as well\n"
@@ -277,6 +284,52 @@ const char* hostUsage() {
            "3 plug-in not loadable (no file, no winampVisGetHeader, bad header, no module),\n"
            "4 Init failed (or succeeded with --expect-init-fail), 5 a scripted dialog never\n"
            "appeared or had no such button, 6 a scripted key or capture could not be done.\n";
+}
+
+bool parseDialogStep(const std::string& text, DialogStep& step, std::string& error) {
+    DialogStep s;
+    s.source = text;
+    const size_t equals = text.find('=');
+    const std::string name = text.substr(0, equals);
+    const std::string rest = equals == std::string::npos ? "" : text.substr(equals + 1);
+    long long v = 0;
+    if (name == "show" && equals == std::string::npos) {
+        s.kind = DialogStep::Kind::Show;
+    } else if (name == "page" && equals != std::string::npos) {
+        if (!parseNumber(rest, 0, 99, v)) {
+            error = "page=N needs a page number 0..99: " + text;
+            return false;
+        }
+        s.kind = DialogStep::Kind::Page;
+        s.value = long(v);
+    } else if ((name == "set" || name == "text") && equals != std::string::npos) {
+        const size_t colon = rest.find(':');
+        if (colon == std::string::npos || !parseNumber(rest.substr(0, colon), 0, 65535, v)) {
+            error = name + "=ID:VALUE needs a control id 0..65535: " + text;
+            return false;
+        }
+        s.id = int(v);
+        const std::string value = rest.substr(colon + 1);
+        if (name == "text") {
+            s.kind = DialogStep::Kind::Text;
+            s.text = value;
+        } else {
+            if (!parseNumber(value, -0x7FFFFFFFll, 0x7FFFFFFFll, v)) {
+                error = "set=ID:VALUE needs a number: " + text;
+                return false;
+            }
+            s.kind = DialogStep::Kind::Set;
+            s.value = long(v);
+        }
+    } else if (name == "press" && !rest.empty()) {
+        s.kind = DialogStep::Kind::Press;
+        s.text = rest;
+    } else {
+        error = "unknown step (page=N, set=ID:VALUE, text=ID:TEXT, press=BUTTON, show): " + text;
+        return false;
+    }
+    step = s;
+    return true;
 }
 
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error) {
@@ -296,6 +349,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
         return false;
     };
 
+    // Steps wait for the next --dialog of their caption.
+    std::vector<std::pair<std::string, DialogStep>> pendingSteps;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         long long v;
@@ -407,7 +462,25 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
                 error = a + ": empty button name";
                 return false;
             }
+            for (auto step = pendingSteps.begin(); step != pendingSteps.end();) {
+                if (step->first == d.caption) {
+                    d.steps.push_back(step->second);
+                    step = pendingSteps.erase(step);
+                } else {
+                    ++step;
+                }
+            }
             o.dialogs.push_back(d);
+            i += 2;
+        } else if (a == "--dialog-step") {
+            if (!need(i, 2)) return false;
+            DialogStep step;
+            std::string reason;
+            if (!parseDialogStep(args[i + 2], step, reason)) {
+                error = "--dialog-step: " + reason;
+                return false;
+            }
+            pendingSteps.emplace_back(args[i + 1], step);
             i += 2;
         } else if (a == "--log") {
             if (!need(i, 1)) return false;
@@ -421,6 +494,11 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             error = "not a visualisation plug-in (players load only vis_*.dll): " + a;
             return false;
         }
+    }
+    if (!pendingSteps.empty()) {
+        error = "--dialog-step " + pendingSteps.front().first +
+                ": no --dialog with that caption follows";
+        return false;
     }
     if (o.plugins.empty()) {
         error = "no plug-in named (host.exe --help for usage)";

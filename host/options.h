@@ -28,10 +28,28 @@ struct ScriptedCapture {
     std::string file;
 };
 
+// A step done in a scripted dialog before its button is pressed. In a property sheet the
+// controls are those of the current page.
+struct DialogStep {
+    enum class Kind {
+        Page,  // page=N: select page N (from 0) of a property sheet
+        Set,   // set=ID:VALUE: combo or list selection, check state, trackbar position
+        Text,  // text=ID:TEXT: a control's text (a combo box's selection is cleared first)
+        Press, // press=BUTTON: press a button (text or #ID) and wait until it was handled
+        Show,  // show: report the pages and the current page's controls
+    };
+    Kind kind = Kind::Show;
+    int id = 0;
+    long value = 0;
+    std::string text;   // Text: the text; Press: the button
+    std::string source; // as given, for the event line
+};
+
 struct ScriptedDialog {
     std::string caption; // exact caption; a trailing '*' matches any rest
     std::string button;  // button text without '&', or "#ID"
     bool optional = false;
+    std::vector<DialogStep> steps; // done in order before the button is pressed
 };
 
 struct HostOptions {
@@ -61,6 +79,9 @@ struct HostOptions {
 
 // Parses the arguments after the program name. False with a one-line reason on a bad command
 // line; --help sets help and stops there.
+// One --dialog-step STEP. False with a reason when it is not one of the forms above.
+bool parseDialogStep(const std::string& text, DialogStep& step, std::string& error);
+
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
 
 // The usage text printed by --help.

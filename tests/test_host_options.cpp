@@ -91,6 +91,53 @@ TEST(HostOptions, RejectsBadCommandLines) {
               std::string::npos);
 }
 
+TEST(HostOptions, DialogStepsGoToTheNextDialogOfTheirCaptionInOrder) {
+    HostOptions o = parse({"--dialog-step", "Sheet", "page=7",
+                           "--dialog-step", "Ask",   "set=1064:2",
+                           "--dialog-step", "Sheet", "press=Add forbidden",
+                           "--dialog",      "Ask",   "OK",
+                           "--dialog-step", "Sheet", "text=1009:MY OWN.MAP",
+                           "--dialog",      "Sheet", "OK",
+                           "--dialog-step", "Sheet", "set=1047:-1",
+                           "--dialog-step", "Sheet", "show",
+                           "--dialog",      "Sheet", "Cancel",
+                           "vis_a.dll"});
+    ASSERT_EQ(o.dialogs.size(), 3u);
+    ASSERT_EQ(o.dialogs[0].steps.size(), 1u);
+    EXPECT_EQ(o.dialogs[0].steps[0].kind, DialogStep::Kind::Set);
+    EXPECT_EQ(o.dialogs[0].steps[0].id, 1064);
+    EXPECT_EQ(o.dialogs[0].steps[0].value, 2);
+    const auto& first = o.dialogs[1].steps;
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].kind, DialogStep::Kind::Page);
+    EXPECT_EQ(first[0].value, 7);
+    EXPECT_EQ(first[1].kind, DialogStep::Kind::Press);
+    EXPECT_EQ(first[1].text, "Add forbidden");
+    EXPECT_EQ(first[2].kind, DialogStep::Kind::Text);
+    EXPECT_EQ(first[2].text, "MY OWN.MAP");
+    EXPECT_EQ(first[2].source, "text=1009:MY OWN.MAP");
+    const auto& second = o.dialogs[2].steps;
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0].value, -1);
+    EXPECT_EQ(second[1].kind, DialogStep::Kind::Show);
+}
+
+TEST(HostOptions, BadDialogStepsAreRefused) {
+    for (const char* step : {"page=", "page=x", "set=1047", "set=x:1", "set=1047:", "text=:a",
+                             "press=", "show=1", "click=1000", ""}) {
+        DialogStep parsed;
+        std::string error;
+        EXPECT_FALSE(parseDialogStep(step, parsed, error)) << step;
+    }
+    EXPECT_NE(parseFails({"--dialog-step", "Sheet", "show", "--dialog", "Other", "OK", "vis_a.dll"})
+                  .find("no --dialog with that caption"),
+              std::string::npos);
+    EXPECT_NE(
+        parseFails({"--dialog-step", "Sheet", "page=-1", "--dialog", "Sheet", "OK", "vis_a.dll"})
+            .find("page=N"),
+        std::string::npos);
+}
+
 TEST(HostOptions, HelpStopsParsingAndNamesEveryOption) {
     HostOptions o;
     std::string error;
@@ -116,6 +163,7 @@ TEST(HostOptions, HelpStopsParsingAndNamesEveryOption) {
                                "--capture-from-screen",
                                "--dialog",
                                "--dialog-optional",
+                               "--dialog-step",
                                "--log",
                                "--help"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;

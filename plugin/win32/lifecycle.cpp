@@ -1,5 +1,6 @@
 #include "plugin_lifecycle.h"
 
+#include "config_sheet.h"
 #include "effects.h"
 #include "frame_steps.h"
 #include "favorites_store.h"
@@ -38,6 +39,7 @@ void runConfig(void* instance, void* parent, bool runActive) {
     listPictures();
     loadFavorites();
     loadForbiddens();
+    showConfigurationSheet(instance, parent);
     saveSettings();
 }
 

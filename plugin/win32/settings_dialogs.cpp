@@ -1,5 +1,6 @@
 #include "settings_dialogs.h"
 
+#include "config_pages.h"
 #include "paths.h"
 #include "resource_ids.h"
 
@@ -76,20 +77,22 @@ INT_PTR CALLBACK whatsNewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 void buildHistoryText(void* instance, int32_t storedVersion, char* text, unsigned size) {
     struct Entry {
-        int32_t below;
+        int32_t version;
         UINT string;
     };
-    static const Entry entries[] = {{0x150 + 1, IDS_HISTORY_150}, {0x140, IDS_HISTORY_140},
-                                    {0x131, IDS_HISTORY_131},     {0x130, IDS_HISTORY_130},
-                                    {0x120, IDS_HISTORY_120},     {0x101, IDS_HISTORY_101}};
+    static const Entry strings[] = {{0x150, IDS_HISTORY_150}, {0x140, IDS_HISTORY_140},
+                                    {0x131, IDS_HISTORY_131}, {0x130, IDS_HISTORY_130},
+                                    {0x120, IDS_HISTORY_120}, {0x101, IDS_HISTORY_101}};
+    int32_t versions[kHistoryVersionCount];
+    const int count = historyVersions(storedVersion, versions);
     std::string history;
-    for (const Entry& entry : entries) {
-        // The 1.50 text always comes first; older ones only when the stored version is older.
-        if (entry.string != IDS_HISTORY_150 && storedVersion >= entry.below) continue;
-        char piece[4096];
-        if (LoadStringA(static_cast<HINSTANCE>(instance), entry.string, piece, sizeof piece) > 0)
-            history += piece;
-    }
+    for (int i = 0; i < count; ++i)
+        for (const Entry& entry : strings) {
+            char piece[4096];
+            if (entry.version == versions[i] && LoadStringA(static_cast<HINSTANCE>(instance),
+                                                            entry.string, piece, sizeof piece) > 0)
+                history += piece;
+        }
     std::snprintf(text, size, "%s", history.c_str());
 }
 

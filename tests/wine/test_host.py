@@ -229,6 +229,23 @@ class Dialogs(HostTestCase):
         self.assertEqual(run.one("config-done", "probe").int("answer"), 2)  # IDCANCEL
         self.assertEqual(run.probe("init"), [])
 
+    def test_dialog_steps_report_the_controls_and_a_failing_step_cancels(self):
+        caption = "vis_probe conf*"
+        run = self.run_host(["--config", "--dialog-step", caption, "show", "--dialog-step",
+                             caption, "set=4242:1", "--dialog-step", caption, "show",
+                             "--dialog", caption, "OK"])
+        self.assertExit(run, 5)
+        self.assertEqual(run.host("dialog-page"), [], "a message box is no property sheet")
+        buttons = [e["text"] for e in run.host("dialog-control") if e["kind"] == "button"]
+        self.assertIn("OK", buttons)
+        self.assertTrue(all(e.int("show") == 1 for e in run.host("dialog-control")),
+                        "no step after the failing one")
+        failed = run.one("dialog-step-failed")
+        self.assertEqual((failed["step"], failed["reason"]),
+                         ("set=4242:1", "no control with that id"))
+        self.assertEqual(run.host("dialog-press"), [])
+        self.assertEqual(run.one("config-done", "probe").int("answer"), 2)  # IDCANCEL
+
     def test_a_scripted_dialog_that_never_appears_fails_the_run(self):
         run = self.run_host(FAST + ["--frames", "2", "--dialog", "Never shown", "OK",
                                     "--dialog-optional", "Maybe shown", "OK"])
