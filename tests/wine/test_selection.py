@@ -1,10 +1,12 @@
 """Wine tests of the effect selection in the real plug-in: random changes driven by the beats of
-the demo track, the translation keys, and favourites (files gone, the lowest free number).
+the demo track, the translation keys, favourites (files gone, the lowest free number), and a
+busy run with every key command that must end without a single caught fault.
 
 The beat tests read the test build's frame trace (QUORBEL_TEST_TRACE): after each frame the
 bass level of that frame and the live selection. The host's --fast mode plays 25 ms a frame, so
 the demo track's 120 beats a minute come every 20 frames."""
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -213,6 +215,41 @@ class Favourites(SelectionTest):
             waves.append(self.value("Wave"))
         self.assertEqual(sorted(waves[:3]), [1, 3, 7], waves)
         self.assertEqual(waves[3], waves[0], waves)
+
+
+
+class Soak(SelectionTest):
+    # Every key command, title and position changes, random changes on every beat, pictures on
+    # every beat with their own palette, tables and a forbidden display, for a minute of the
+    # demo track: the run ends cleanly and no fault is caught anywhere.
+    KEYS = ["w", "shift+w", "f", "shift+f", "t", "shift+t", "p", "shift+p", "d", "shift+d",
+            "h", "i", "l", "space", "ctrl+m", "m", "shift+m", "ctrl+s"]
+
+    def test_every_key_on_a_busy_run_never_faults(self):
+        self.settings(dict(QUIET, Random=1, Frequency_Random_Change=1, Show_ID3=1,
+                           Frequency_Id3_Change=1, Show_3D_song_intro=1, Frequency_Pic_Show=1,
+                           Set_Pic_Palette=1, Show_Quorbel_Info=1, Errors_Warning=1,
+                           Log_Errors_To_File=1))
+        self.env.reg_add(FORBIDDENS, "Forbiden_1", struct.pack("<iii", -1, -1, 1).hex(),
+                         kind="REG_BINARY")
+        rng = random.Random(1234)
+        frames = 2400
+        args = ["--frames", str(frames),
+                "--dialog-optional", "Quorbel-4-Winamp Errors", "OK"]
+        for frame in range(5, frames, 7):
+            args += ["--key", f"{frame}:{rng.choice(self.KEYS)}"]
+        for frame, title in ((400, "2. Someone - Another song - Winamp"), (900, "3. " + "x" * 300),
+                             (1500, "4. - - . . - Winamp"), (2000, "")):
+            args += ["--set-title", f"{frame}:{title}"]
+        for frame in (600, 1200, 1800):
+            args += ["--set-position", f"{frame}:0"]  # a song start: the intro runs again
+        result = self.run_plugin(self.player_with_tables(), args, timeout=280)
+        self.assertCleanRun(result, frames=frames)
+        self.assertEqual(result.host("dialog"), [], result.output)
+        if os.path.exists(self.log):
+            with open(self.log, "rb") as f:
+                text = f.read().decode(errors="replace")
+            self.assertNotIn("Exception", text)
 
 
 if __name__ == "__main__":
