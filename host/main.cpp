@@ -142,6 +142,10 @@ void assertCrashHandlers() {
 
 const char kPlayerClass[] = "Winamp v1.x";
 
+// Sent by the visualisation thread for --config-at: the main thread calls Config on the module
+// in lParam, as a player does when the user configures the plug-in during a run.
+const UINT kConfigDuringRun = WM_APP + 1;
+
 const char* keyMessageName(UINT message) {
     switch (message) {
     case WM_KEYDOWN:
@@ -166,6 +170,17 @@ LRESULT CALLBACK playerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     switch (message) {
+    case kConfigDuringRun: {
+        auto* module = reinterpret_cast<winampVisModule*>(lParam);
+        emitEventf("config frame=%d", int(wParam));
+        {
+            PluginCall call(mainSite, "Config");
+            module->Config(module);
+        }
+        assertCrashHandlers();
+        emitEventf("config-done frame=%d", int(wParam));
+        return 0;
+    }
     case WM_USER:
         switch (lParam) {
         case 0:
@@ -545,6 +560,12 @@ void visualise(Run& run) {
             closed = true;
             break;
         }
+
+        // The run waits for Config, still answering what is sent to its windows meanwhile.
+        for (int at : options.configFrames)
+            if (at == frame)
+                SendMessageA(mainWindow, kConfigDuringRun, WPARAM(frame),
+                             reinterpret_cast<LPARAM>(module));
 
         int64_t playedMs = clock.at(rendered);
         int64_t sample = sampleAtMs(audio, playedMs);

@@ -243,6 +243,8 @@ const char* hostUsage() {
            "                          frame x 1000 / fps ms, so runs are repeatable; no sound\n"
            "  --runs N                start the plug-in N times in a row (default 1)\n"
            "  --config                call Config (on the main thread) instead of a run\n"
+           "  --config-at FRAME       call Config on the main thread before that frame of the\n"
+           "                          run; the run waits until Config returns\n"
            "  --probe-module          report whether getModule(0) gives the same pointer\n"
            "                          twice and getModule(1) and getModule(-1) give null\n"
            "  --expect-init-fail      a failing Init is the expected outcome\n"
@@ -383,6 +385,10 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             ++i;
         } else if (a == "--config") {
             o.config = true;
+        } else if (a == "--config-at") {
+            if (!need(i, 1) || !number(a, args[i + 1], 1, kMaxFrame, v)) return false;
+            o.configFrames.push_back(int(v));
+            ++i;
         } else if (a == "--probe-module") {
             o.probeModule = true;
         } else if (a == "--expect-init-fail") {
@@ -504,10 +510,10 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
         error = "no plug-in named (host.exe --help for usage)";
         return false;
     }
-    if (o.config &&
-        (!o.keys.empty() || !o.captures.empty() || !o.titles.empty() || !o.positions.empty())) {
-        error = "--config shows the configuration only: keys, captures, titles and positions "
-                "need a run";
+    if (o.config && (!o.keys.empty() || !o.captures.empty() || !o.titles.empty() ||
+                     !o.positions.empty() || !o.configFrames.empty())) {
+        error = "--config shows the configuration only: keys, captures, titles, positions and "
+                "--config-at need a run";
         return false;
     }
     out = o;

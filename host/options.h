@@ -63,6 +63,7 @@ struct HostOptions {
     int runs = 1;
     uint32_t startMs = 0;
     bool config = false;
+    std::vector<int> configFrames; // --config-at: Config on the main thread during the run
     bool probeModule = false;
     bool expectInitFail = false;
     bool quitAfterFailedInit = false;

@@ -89,6 +89,11 @@ TEST(HostOptions, RejectsBadCommandLines) {
               std::string::npos);
     EXPECT_NE(parseFails({"--config", "--key", "1:W", "vis_a.dll"}).find("need a run"),
               std::string::npos);
+    EXPECT_NE(parseFails({"--config", "--config-at", "5", "vis_a.dll"}).find("need a run"),
+              std::string::npos);
+    EXPECT_NE(parseFails({"--config-at", "0", "vis_a.dll"}).find("--config-at"), std::string::npos);
+    EXPECT_EQ(parse({"--config-at", "5", "--config-at", "9", "vis_a.dll"}).configFrames,
+              (std::vector<int>{5, 9}));
 }
 
 TEST(HostOptions, DialogStepsGoToTheNextDialogOfTheirCaptionInOrder) {

@@ -16,6 +16,7 @@
 
 namespace {
 HINSTANCE sheetInstance = nullptr;
+Settings* edited = &settings; // the record the pages show and store
 
 // -- controls ----------------------------------------------------------------------------------
 
@@ -71,86 +72,85 @@ void deleteSelected(HWND page, int listId, bool (*remove)(unsigned)) {
 
 void initGeneral(HWND page) {
     fillCombo(page, IDC_RESOLUTION, ComboList::Resolutions,
-              comboSelection(ComboList::Resolutions, settings.Resolution));
+              comboSelection(ComboList::Resolutions, edited->Resolution));
     CheckRadioButton(page, IDC_SCOPE, IDC_ANALYZER,
-                     settings.DataSource == 0 ? IDC_SCOPE : IDC_ANALYZER);
-    setCheck(page, IDC_RANDOM, settings.Random);
+                     edited->DataSource == 0 ? IDC_SCOPE : IDC_ANALYZER);
+    setCheck(page, IDC_RANDOM, edited->Random);
     setSlider(page, IDC_RANDOM_INTERVAL, 1, kBeatIntervalMax,
-              intervalPosition(settings.Frequency_Random_Change, kBeatIntervalMax));
+              intervalPosition(edited->Frequency_Random_Change, kBeatIntervalMax));
     setSlider(page, IDC_SENSITIVITY, kSensitivityMin, kSensitivityMax,
-              sensitivityPosition(settings.Beat_detection_sensitivity));
-    setCheck(page, IDC_SHOW_ID3, settings.Show_ID3);
+              sensitivityPosition(edited->Beat_detection_sensitivity));
+    setCheck(page, IDC_SHOW_ID3, edited->Show_ID3);
     setSlider(page, IDC_ID3_INTERVAL, 1, kBeatIntervalMax,
-              intervalPosition(settings.Frequency_Id3_Change, kBeatIntervalMax));
-    setCheck(page, IDC_SONG_INTRO, settings.Show_3D_song_intro);
-    setCheck(page, IDC_SAVE_ON_EXIT, settings.Save_On_Exit);
-    setCheck(page, IDC_SHOW_INFO, settings.Show_Quorbel_Info);
-    setCheck(page, IDC_ERRORS_WARNING, settings.Errors_Warning);
-    setCheck(page, IDC_LOG_ERRORS, settings.Log_Errors_To_File);
+              intervalPosition(edited->Frequency_Id3_Change, kBeatIntervalMax));
+    setCheck(page, IDC_SONG_INTRO, edited->Show_3D_song_intro);
+    setCheck(page, IDC_SAVE_ON_EXIT, edited->Save_On_Exit);
+    setCheck(page, IDC_SHOW_INFO, edited->Show_Quorbel_Info);
+    setCheck(page, IDC_ERRORS_WARNING, edited->Errors_Warning);
+    setCheck(page, IDC_LOG_ERRORS, edited->Log_Errors_To_File);
 }
 
 void applyGeneral(HWND page) {
-    settings.Resolution =
+    edited->Resolution =
         settingFromSelection(ComboList::Resolutions, comboChoice(page, IDC_RESOLUTION));
-    settings.DataSource = checked(page, IDC_SCOPE) ? 0 : 1;
-    settings.Random = checked(page, IDC_RANDOM);
-    settings.Frequency_Random_Change =
+    edited->DataSource = checked(page, IDC_SCOPE) ? 0 : 1;
+    edited->Random = checked(page, IDC_RANDOM);
+    edited->Frequency_Random_Change =
         intervalFromPosition(sliderPosition(page, IDC_RANDOM_INTERVAL), kBeatIntervalMax);
-    settings.Beat_detection_sensitivity =
+    edited->Beat_detection_sensitivity =
         sensitivityFromPosition(sliderPosition(page, IDC_SENSITIVITY));
-    settings.Show_ID3 = checked(page, IDC_SHOW_ID3);
-    settings.Frequency_Id3_Change =
+    edited->Show_ID3 = checked(page, IDC_SHOW_ID3);
+    edited->Frequency_Id3_Change =
         intervalFromPosition(sliderPosition(page, IDC_ID3_INTERVAL), kBeatIntervalMax);
-    settings.Show_3D_song_intro = checked(page, IDC_SONG_INTRO);
-    settings.Save_On_Exit = checked(page, IDC_SAVE_ON_EXIT);
-    settings.Show_Quorbel_Info = checked(page, IDC_SHOW_INFO);
-    settings.Errors_Warning = checked(page, IDC_ERRORS_WARNING);
-    settings.Log_Errors_To_File = checked(page, IDC_LOG_ERRORS);
+    edited->Show_3D_song_intro = checked(page, IDC_SONG_INTRO);
+    edited->Save_On_Exit = checked(page, IDC_SAVE_ON_EXIT);
+    edited->Show_Quorbel_Info = checked(page, IDC_SHOW_INFO);
+    edited->Errors_Warning = checked(page, IDC_ERRORS_WARNING);
+    edited->Log_Errors_To_File = checked(page, IDC_LOG_ERRORS);
 }
 
 void initWaves(HWND page) {
-    fillCombo(page, IDC_WAVE, ComboList::Waves, comboSelection(ComboList::Waves, settings.Wave));
-    setSlider(page, IDC_WAVE_SCALE, 0, kScaleMax, scalePosition(settings.WaveScale));
+    fillCombo(page, IDC_WAVE, ComboList::Waves, comboSelection(ComboList::Waves, edited->Wave));
+    setSlider(page, IDC_WAVE_SCALE, 0, kScaleMax, scalePosition(edited->WaveScale));
     fillCombo(page, IDC_DISPLAY, ComboList::Displays,
-              comboSelection(ComboList::Displays, settings.Display_mode));
+              comboSelection(ComboList::Displays, edited->Display_mode));
 }
 
 void applyWaves(HWND page) {
-    settings.Wave = settingFromSelection(ComboList::Waves, comboChoice(page, IDC_WAVE));
-    settings.WaveScale = waveScaleFromPosition(sliderPosition(page, IDC_WAVE_SCALE));
-    settings.Display_mode =
+    edited->Wave = settingFromSelection(ComboList::Waves, comboChoice(page, IDC_WAVE));
+    edited->WaveScale = waveScaleFromPosition(sliderPosition(page, IDC_WAVE_SCALE));
+    edited->Display_mode =
         settingFromSelection(ComboList::Displays, comboChoice(page, IDC_DISPLAY));
 }
 
 void initPalettes(HWND page) {
     fillCombo(page, IDC_PALETTE, ComboList::Palettes,
               listSelection(ComboList::Palettes, plugin.currentPalette));
-    setCheck(page, IDC_LOAD_ALL_PALETTES, settings.Load_All_Palettes);
+    setCheck(page, IDC_LOAD_ALL_PALETTES, edited->Load_All_Palettes);
 }
 
 void applyPalettes(HWND page) {
-    storeText(page, IDC_PALETTE, settings.Palette);
-    settings.Load_All_Palettes = checked(page, IDC_LOAD_ALL_PALETTES);
+    storeText(page, IDC_PALETTE, edited->Palette);
+    edited->Load_All_Palettes = checked(page, IDC_LOAD_ALL_PALETTES);
 }
 
 void initFlames(HWND page) {
-    fillCombo(page, IDC_FLAME, ComboList::Flames,
-              comboSelection(ComboList::Flames, settings.Flame));
+    fillCombo(page, IDC_FLAME, ComboList::Flames, comboSelection(ComboList::Flames, edited->Flame));
 }
 
 void applyFlames(HWND page) {
-    settings.Flame = settingFromSelection(ComboList::Flames, comboChoice(page, IDC_FLAME));
+    edited->Flame = settingFromSelection(ComboList::Flames, comboChoice(page, IDC_FLAME));
 }
 
 void initTranslations(HWND page) {
     fillCombo(page, IDC_TRANSLATION, ComboList::Translations,
               listSelection(ComboList::Translations, plugin.currentTranslation));
-    setCheck(page, IDC_LOAD_ALL_TRANS, settings.Load_All_Trans);
+    setCheck(page, IDC_LOAD_ALL_TRANS, edited->Load_All_Trans);
 }
 
 void applyTranslations(HWND page) {
-    storeText(page, IDC_TRANSLATION, settings.Transformation);
-    settings.Load_All_Trans = checked(page, IDC_LOAD_ALL_TRANS);
+    storeText(page, IDC_TRANSLATION, edited->Transformation);
+    edited->Load_All_Trans = checked(page, IDC_LOAD_ALL_TRANS);
 }
 
 void advanceProgress(int position, void* context) {
@@ -177,19 +177,19 @@ bool commandTranslations(HWND page, int id, int code) {
 void initPictures(HWND page) {
     fillCombo(page, IDC_PICTURE, ComboList::Pictures,
               listSelection(ComboList::Pictures, currentPicture));
-    setCheck(page, IDC_LOAD_ALL_PICS, settings.Load_All_Pics);
-    setCheck(page, IDC_PIC_PALETTE, settings.Set_Pic_Palette);
-    setCheck(page, IDC_PIC_BACKGROUND, settings.Set_Pic_On_Background);
+    setCheck(page, IDC_LOAD_ALL_PICS, edited->Load_All_Pics);
+    setCheck(page, IDC_PIC_PALETTE, edited->Set_Pic_Palette);
+    setCheck(page, IDC_PIC_BACKGROUND, edited->Set_Pic_On_Background);
     setSlider(page, IDC_PIC_INTERVAL, 1, kPictureIntervalMax,
-              intervalPosition(settings.Frequency_Pic_Show, kPictureIntervalMax));
+              intervalPosition(edited->Frequency_Pic_Show, kPictureIntervalMax));
 }
 
 void applyPictures(HWND page) {
-    storeText(page, IDC_PICTURE, settings.Picture);
-    settings.Load_All_Pics = checked(page, IDC_LOAD_ALL_PICS);
-    settings.Set_Pic_Palette = checked(page, IDC_PIC_PALETTE);
-    settings.Set_Pic_On_Background = checked(page, IDC_PIC_BACKGROUND);
-    settings.Frequency_Pic_Show =
+    storeText(page, IDC_PICTURE, edited->Picture);
+    edited->Load_All_Pics = checked(page, IDC_LOAD_ALL_PICS);
+    edited->Set_Pic_Palette = checked(page, IDC_PIC_PALETTE);
+    edited->Set_Pic_On_Background = checked(page, IDC_PIC_BACKGROUND);
+    edited->Frequency_Pic_Show =
         intervalFromPosition(sliderPosition(page, IDC_PIC_INTERVAL), kPictureIntervalMax);
 }
 
@@ -332,6 +332,11 @@ INT_PTR CALLBACK newForbiddenProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 } // namespace
 
 void showConfigurationSheet(void* instance, void* parent) {
+    showConfigurationSheetFor(instance, parent, settings);
+}
+
+void showConfigurationSheetFor(void* instance, void* parent, Settings& record) {
+    edited = &record;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     sheetInstance = static_cast<HINSTANCE>(instance);
@@ -354,6 +359,7 @@ void showConfigurationSheet(void* instance, void* parent) {
     header.nStartPage = 0;
     header.ppsp = pages;
     PropertySheetA(&header);
+    edited = &settings;
 }
 
 unsigned askNewForbidden(void* instance, void* owner, Forbidden* added) {

@@ -25,25 +25,9 @@ namespace {
 const char kSource[] = "quorbel_plugin";
 }
 
-void runConfig(void* instance, void* parent, bool runActive) {
-    loadSettings(instance, parent);
-    if (runActive) {
-        // A visualisation runs on another thread: it keeps the frame size, buffers, lists and
-        // tables it started with, so only the settings record is reloaded and saved.
-        saveSettings();
-        return;
-    }
-    applyResolution();
-    listTranslations();
-    enumeratePalettes();
-    listPictures();
-    loadFavorites();
-    loadForbiddens();
-    showConfigurationSheet(instance, parent);
-    saveSettings();
-}
-
-void loadSettings(void* instance, void* parent) {
+namespace {
+// Reads the settings into record, with the first-start dialogs owned by parent.
+void loadSettingsInto(Settings& record, void* instance, void* parent) {
     struct Owner {
         void* instance;
         void* parent;
@@ -59,12 +43,49 @@ void loadSettings(void* instance, void* parent) {
                                [](void*) { upgradeFavorites(); }, &owner};
     RegistryKey key;
     openQuorbelKey(key, nullptr);
-    loadSettingsFrom(key, settings, steps);
+    loadSettingsFrom(key, record, steps);
+}
+
+void saveSettingsFrom(const Settings& record) {
+    RegistryKey key;
+    if (openQuorbelKey(key, nullptr)) saveSettingsTo(key, record);
+}
+} // namespace
+
+void runConfig(void* instance, void* parent, bool runActive) {
+    if (runActive) {
+        // A visualisation runs on another thread. It keeps the frame size, buffers, lists and
+        // tables it started with, and the sheet shows those (the run only appends to the
+        // favourite and forbidden tables). The sheet edits a copy that is saved; the run then
+        // takes the copy's values, except the load-everything modes, which its tables and
+        // loaders were set up for: those take effect at the next start.
+        Settings edited = settings;
+        loadSettingsInto(edited, instance, parent);
+        showConfigurationSheetFor(instance, parent, edited);
+        saveSettingsFrom(edited);
+        edited.Load_All_Palettes = settings.Load_All_Palettes;
+        edited.Load_All_Trans = settings.Load_All_Trans;
+        edited.Load_All_Pics = settings.Load_All_Pics;
+        settings = edited;
+        return;
+    }
+    loadSettings(instance, parent);
+    applyResolution();
+    listTranslations();
+    enumeratePalettes();
+    listPictures();
+    loadFavorites();
+    loadForbiddens();
+    showConfigurationSheet(instance, parent);
+    saveSettings();
+}
+
+void loadSettings(void* instance, void* parent) {
+    loadSettingsInto(settings, instance, parent);
 }
 
 void saveSettings() {
-    RegistryKey key;
-    if (openQuorbelKey(key, nullptr)) saveSettingsTo(key, settings);
+    saveSettingsFrom(settings);
 }
 
 void saveRunningState() {

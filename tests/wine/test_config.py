@@ -267,5 +267,64 @@ class Generate(ConfigTest):
                                         os.path.join(player, "tabs", name), shallow=False), name)
 
 
+
+class DuringARun(ConfigTest):
+    def test_the_sheet_shows_the_running_lists_and_ok_stores_into_the_registry(self):
+        # The player's Configure while the visualisation runs: the host calls Config on its
+        # main thread before frame 10, and the run waits for it.
+        self.settings({"Random": 0, "Show_ID3": 0, "Show_3D_song_intro": 0, "Resolution": 4,
+                       "Errors_Warning": 0, "Palette": "VOLCANO.MAP"})
+        args = ["--fast", "--mute", "--frames", "30", "--key", "3:p", "--key", "5:ctrl+m",
+                "--config-at", "10"]
+        args += steps(SHEET, "set=1047:155", f"page={PALETTES}", "show", f"page={FAVORITES_PAGE}",
+                      "show")
+        run = self.env.run_host(self.player(), args + ["--dialog", SHEET, "OK"], depth=16,
+                                timeout=120)
+        self.assertFalse(run.timed_out, run.output)
+        self.assertEqual(run.code, 0, run.output)
+        self.assertEqual(run.one("config-done")["frame"], "10", run.output)
+        self.assertEqual(run.one("frames")["rendered"], "30", run.output)
+
+        palettes, items = self.shown(run, 1)
+        names = [e["text"] for e in items[1009]]
+        # P moved the run from VOLCANO.MAP to the next palette; the sheet shows the run's own.
+        after_p = (names.index("VOLCANO.MAP") + 1) % len(names)
+        self.assertEqual(palettes[1009].int("selection"), after_p)
+        _, items = self.shown(run, 2)
+        self.assertEqual(len(items.get(1043, [])), 1, run.output)  # the favourite of Ctrl-M
+        self.assertEqual(self.value("Beat_detection_sensitivity"), 100)
+        self.assertEqual(self.value("Palette"), names[after_p])
+
+
+    def test_loading_modes_changed_during_a_run_wait_for_the_next_start(self):
+        # The run loaded every table, palette and picture at its start and keeps that mode;
+        # unticking the three load-all boxes is saved for the next start, and the run ends
+        # without a fault while T switches tables and beats change palettes and lay pictures.
+        player = self.player(data=("maps", "pics"))
+        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
+                              "write_builtin_tables")
+        subprocess.run([writer, os.path.join(player, "tabs") + "/"], check=True)
+        self.settings({"Random": 1, "Frequency_Random_Change": 1, "Frequency_Pic_Show": 1,
+                       "Show_ID3": 0, "Show_3D_song_intro": 0, "Resolution": 4,
+                       "Errors_Warning": 1, "Load_All_Palettes": 1, "Load_All_Trans": 1,
+                       "Load_All_Pics": 1, "Set_Pic_Palette": 1})
+        args = ["--fast", "--mute", "--frames", "200", "--config-at", "10",
+                "--dialog-optional", "Quorbel-4-Winamp Errors", "OK"]
+        for frame in range(12, 200, 9):
+            args += ["--key", f"{frame}:t", "--key", f"{frame + 3}:p"]
+        args += steps(SHEET, f"page={PALETTES}", "set=1032:0", f"page={TRANSLATIONS}",
+                      "set=1033:0", f"page={PICTURES}", "set=1037:0")
+        run = self.env.run_host(player, args + ["--dialog", SHEET, "OK"], depth=16,
+                                timeout=120)
+        self.assertFalse(run.timed_out, run.output)
+        self.assertEqual(run.code, 0, run.output)
+        self.assertEqual(run.one("frames")["rendered"], "200", run.output)
+        # The loading dialogs of the start, then the sheet; no report of caught faults.
+        captions = [e["caption"] for e in run.host("dialog")]
+        self.assertEqual(captions[-1], SHEET, run.output)
+        self.assertNotIn("Quorbel-4-Winamp Errors", captions, run.output)
+        for name in ("Load_All_Palettes", "Load_All_Trans", "Load_All_Pics"):
+            self.assertEqual(self.value(name), 0, name)
+
 if __name__ == "__main__":
     unittest.main()
