@@ -193,13 +193,20 @@ void applyPictures(HWND page) {
         intervalFromPosition(sliderPosition(page, IDC_PIC_INTERVAL), kPictureIntervalMax);
 }
 
-void initFavorites(HWND page) {
-    HWND list = GetDlgItem(page, IDC_FAVORITE_LIST);
+// One list line per table entry, in table order, each with its value number as item data.
+template <class Entry>
+void fillList(HWND page, int listId, const Entry* entries, int count,
+              void (*lineOf)(const Entry&, char*, size_t)) {
+    HWND list = GetDlgItem(page, listId);
     char line[1024];
-    for (int i = 0; i < favoriteCount; ++i) {
-        favoriteLine(favorites[i], line, sizeof line);
-        addLine(list, line, favorites[i].number);
+    for (int i = 0; i < count; ++i) {
+        lineOf(entries[i], line, sizeof line);
+        addLine(list, line, entries[i].number);
     }
+}
+
+void initFavorites(HWND page) {
+    fillList(page, IDC_FAVORITE_LIST, favorites, favoriteCount, favoriteLine);
 }
 
 bool commandFavorites(HWND page, int id, int code) {
@@ -209,12 +216,7 @@ bool commandFavorites(HWND page, int id, int code) {
 }
 
 void initForbiddens(HWND page) {
-    HWND list = GetDlgItem(page, IDC_FORBIDDEN_LIST);
-    char line[512];
-    for (int i = 0; i < forbiddenCount; ++i) {
-        forbiddenLine(forbiddens[i], line, sizeof line);
-        addLine(list, line, forbiddens[i].number);
-    }
+    fillList(page, IDC_FORBIDDEN_LIST, forbiddens, forbiddenCount, forbiddenLine);
 }
 
 bool commandForbiddens(HWND page, int id, int code) {
