@@ -195,6 +195,8 @@ void mirroredRow8Sse2(const Convert8& convert, const uint8_t* src, int width, ui
 // through the group converters.
 #define COPY_AVX2 __attribute__((target("avx2")))
 
+// pixels16 widened to 32-bit entries once per frame (1 KB): gathering 32 bits straight from the
+// 16-bit entries and masking was measured slower (4.1x instead of 3.5x memcpy at 640x480).
 struct Avx2Rows16 {
     uint32_t wide[kPaletteColours]; // pixels16, one per 32-bit entry
     const Convert16& convert;

@@ -419,6 +419,14 @@ class Env:
 
     # -- player folders ---------------------------------------------------------------------
 
+    def write_builtin_tables(self, folder):
+        """Writes the five built-in tables into folder (created when missing) with the native
+        writer of the build, the reference for what the plug-in writes."""
+        os.makedirs(folder, exist_ok=True)
+        writer = os.path.join(os.path.dirname(self.state["work"]), "tests",
+                              "write_builtin_tables")
+        subprocess.run([writer, folder.rstrip("/") + "/"], check=True)
+
     def make_player(self, folder, plugin=None, data=(), tabs=True):
         """A fresh player folder inside folder: host.exe, Plugins/<plugin> (default: the
         probe), gbm.dll beside both when the build has it, the data folders named (copied

@@ -5,7 +5,6 @@ import filecmp
 import os
 import shutil
 import struct
-import subprocess
 import tempfile
 import unittest
 
@@ -257,10 +256,7 @@ class Generate(ConfigTest):
 
         # The same tables as the first start writes, the third under its other name.
         native = os.path.join(self.work, "native")
-        os.makedirs(native)
-        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
-                              "write_builtin_tables")
-        subprocess.run([writer, native + "/"], check=True)
+        self.env.write_builtin_tables(native)
         for name, first_run_name in zip(names, ["space.tab", "rotate.tab", "down_spiral.tab",
                                                 "huricane.tab", "big_wheel.tab"]):
             self.assertTrue(filecmp.cmp(os.path.join(native, first_run_name),
@@ -301,9 +297,7 @@ class DuringARun(ConfigTest):
         # unticking the three load-all boxes is saved for the next start, and the run ends
         # without a fault while T switches tables and beats change palettes and lay pictures.
         player = self.player(data=("maps", "pics"))
-        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
-                              "write_builtin_tables")
-        subprocess.run([writer, os.path.join(player, "tabs") + "/"], check=True)
+        self.env.write_builtin_tables(os.path.join(player, "tabs"))
         self.settings({"Random": 1, "Frequency_Random_Change": 1, "Frequency_Pic_Show": 1,
                        "Show_ID3": 0, "Show_3D_song_intro": 0, "Resolution": 4,
                        "Errors_Warning": 1, "Load_All_Palettes": 1, "Load_All_Trans": 1,

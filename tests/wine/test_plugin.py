@@ -5,7 +5,6 @@ import filecmp
 import os
 import shutil
 import struct
-import subprocess
 import tempfile
 import unittest
 
@@ -67,6 +66,16 @@ class PluginTest(unittest.TestCase):
         self.assertEqual(result.one("windows-gone")["gone"], "1", result.output)
         if frames is not None:
             self.assertEqual(result.one("frames")["rendered"], str(frames), result.output)
+
+    def player_with_tables(self):
+        """A player folder with the five built-in tables in tabs/ (written once per test)."""
+        player = self.player()
+        source = os.path.join(self.work, "tables")
+        if not os.path.isdir(source):
+            self.env.write_builtin_tables(source)
+        for name in TABLES:
+            shutil.copy(os.path.join(source, name), os.path.join(player, "tabs"))
+        return player
 
     def dialog_texts(self, result, caption):
         texts, inside = [], False
@@ -176,10 +185,7 @@ class FirstRun(PluginTest):
 
         # The DLL's tables are byte for byte the native ones.
         native = os.path.join(self.work, "native")
-        os.makedirs(native)
-        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
-                              "write_builtin_tables")
-        subprocess.run([writer, native + "/"], check=True)
+        self.env.write_builtin_tables(native)
         for name in TABLES:
             self.assertTrue(filecmp.cmp(os.path.join(native, name),
                                         os.path.join(player, "tabs", name), shallow=False), name)
@@ -306,17 +312,6 @@ class Presentation(PluginTest):
 
 
 class Translations(PluginTest):
-    def player_with_tables(self):
-        player = self.player()
-        source = os.path.join(self.work, "tables")
-        os.makedirs(source)
-        writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
-                              "write_builtin_tables")
-        subprocess.run([writer, source + "/"], check=True)
-        for name in TABLES:
-            shutil.copy(os.path.join(source, name), os.path.join(player, "tabs"))
-        return player
-
     def test_the_setting_names_the_start_table(self):
         self.settings(dict(QUIET, Save_On_Exit=1, Transformation="rotate.tab"))
         result = self.run_plugin(self.player_with_tables(), ["--frames", "20"])

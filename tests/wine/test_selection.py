@@ -7,16 +7,13 @@ bass level of that frame and the live selection. The host's --fast mode plays 25
 the demo track's 120 beats a minute come every 20 frames."""
 import os
 import random
-import shutil
 import struct
-import subprocess
 import unittest
 
-from test_plugin import PluginTest, QUIET, KEY
+from test_plugin import PluginTest, QUIET, KEY, TABLES
 
 FAVORITES = KEY + "\\Favorites"
 FORBIDDENS = KEY + "\\Forbidens"
-TABLES = ["space.tab", "rotate.tab", "down_spiral.tab", "huricane.tab", "big_wheel.tab"]
 FRAMES_PER_BEAT = 20  # 500 ms at 25 ms a frame
 THRESHOLD = 200
 
@@ -27,18 +24,6 @@ def favorite_record(wave, flame, palette, translation, display):
 
 
 class SelectionTest(PluginTest):
-    def player_with_tables(self):
-        player = self.player()
-        source = os.path.join(self.work, "tables")
-        if not os.path.isdir(source):
-            os.makedirs(source)
-            writer = os.path.join(os.path.dirname(self.env.state["work"]), "tests",
-                                  "write_builtin_tables")
-            subprocess.run([writer, source + "/"], check=True)
-        for name in TABLES:
-            shutil.copy(os.path.join(source, name), os.path.join(player, "tabs"))
-        return player
-
     def stored_favorite(self, n):
         found = self.env.reg_query(FAVORITES, f"Favorite_{n}")
         return bytes.fromhex(found[1]) if found else None
