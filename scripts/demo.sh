@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The visualiser on the built-in demo track, for a first look. Installs what it needs when it
-# is missing (as root; otherwise prints the command), builds the Windows preset, lays out the
-# player folder build/win32/player and runs our host player with the plug-in under Wine:
+# is missing (as root; otherwise prints the command), builds the Windows build this machine can
+# run (win32, the product, where it runs 32-bit code, else win64; scripts/windows_build.py),
+# lays out its player folder build/<build>/player and runs our host player with the plug-in
+# under Wine:
 #   with $DISPLAY set: in a window (a 1024x768 Wine desktop) until you press Escape;
 #   without:           on a private 16-bit Xvfb for 600 frames (15 seconds), in the plug-in's
 #                      640x480 window, so that the captured frames show the palette's colours.
-# Some frames are captured as PNG images into build/win32/demo-frames/.
+# Some frames are captured as PNG images into build/<build>/demo-frames/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,26 +16,37 @@ root=$PWD
 scripts/setup.sh demo
 
 # --- build -----------------------------------------------------------------------------------
+build=$(python3 scripts/windows_build.py)
+why=$(python3 scripts/windows_build.py --why)
+echo "demo: the $build build${why:+ (the 32-bit build cannot run here: $why)}"
+out=$root/build/$build
 mkdir -p build
-cmake --preset win32 > build/configure-win32.log 2>&1 || { cat build/configure-win32.log; exit 1; }
-cmake --build --preset win32 -j "${QUORBEL_JOBS:-2}"
+cmake --preset "$build" > "build/configure-$build.log" 2>&1 ||
+    { cat "build/configure-$build.log"; exit 1; }
+cmake --build --preset "$build" -j "${QUORBEL_JOBS:-2}"
 
-player=$root/build/win32/player
+player=$out/player
 plugin='Plugins\vis_quorbel.dll'
 if [ ! -f "$player/Plugins/vis_quorbel.dll" ]; then
     # A tree without the plug-in yet: show the host with its probe plug-in instead.
     echo "demo: no vis_quorbel.dll in this build; using the probe plug-in"
-    cp build/win32/host/test_plugins/vis_probe.dll "$player/Plugins/"
+    cp "$out/host/test_plugins/vis_probe.dll" "$player/Plugins/"
     plugin='Plugins\vis_probe.dll'
 fi
 
 # --- Wine ------------------------------------------------------------------------------------
-export WINEPREFIX=$root/build/win32/wineprefix
+export WINEPREFIX=$out/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+{ read -r wine_loader; read -r wine_server; } < <(python3 scripts/windows_build.py --wine "$build")
+if [ "$build" = win64 ]; then
+    # Every process Wine starts stays on the 64-bit loader and server.
+    export WINEARCH=win64 WINELOADER=$wine_loader WINESERVER=$wine_server
+fi
+wine() { "$wine_loader" "$@"; }
 xvfb_pid=
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    "$wine_server" -k 2>/dev/null || true
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -42,7 +55,7 @@ if [ -z "${DISPLAY:-}" ]; then
     # A private X server; it picks a free display number and writes it when it is ready.
     number_file=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1024x768x16 -nolisten tcp 3>"$number_file" \
-        > build/win32/demo-xvfb.log 2>&1 &
+        > "$out/demo-xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$number_file" ] && break
@@ -60,7 +73,7 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "demo: creating the Wine prefix $WINEPREFIX (about 20 seconds, once)"
     mkdir -p "$WINEPREFIX"
-    wineboot -i > build/win32/demo-wineboot.log 2>&1
+    wine wineboot -i > "$out/demo-wineboot.log" 2>&1
 fi
 if [ "$headless" = 1 ]; then
     # Xvfb shows an emulated 256-colour full screen without its palette; the plug-in's window
@@ -69,7 +82,7 @@ if [ "$headless" = 1 ]; then
         > /dev/null 2>&1 || true
 fi
 
-frames_dir=$root/build/win32/demo-frames
+frames_dir=$out/demo-frames
 rm -rf "$frames_dir"
 mkdir -p "$frames_dir"
 windows_frames='Z:'${frames_dir//\//\\}
@@ -95,7 +108,7 @@ for f in $captures; do args+=(--capture "$f:$windows_frames\\frame_$(printf %04d
 rm -f "$player/demo-events.log"
 # The full-screen modes run inside a Wine virtual desktop of 1024x768.
 (cd "$player" && wine explorer /desktop=quorbel,1024x768 host.exe "${args[@]}" "$plugin" \
-    > "$root/build/win32/demo-output.txt" 2>&1) || true
+    > "$out/demo-output.txt" 2>&1) || true
 
 code=$(sed -n 's/^host exit code=\([0-9]*\).*/\1/p' "$player/demo-events.log" 2>/dev/null | tail -1)
 shopt -s nullglob

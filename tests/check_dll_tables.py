@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Checks the import and export tables of the Windows build: the plug-in, gbm.dll and the
-table tools are 32-bit programs that import only system DLLs (the C and C++ runtimes and
+"""Checks the import and export tables of a Windows build: the plug-in, gbm.dll and the
+table tools are programs of the build's machine (i386 for win32, x86-64 for win64) that import
+only system DLLs (the C and C++ runtimes and
 winpthread are linked in, so a user copies one DLL and nothing else), the plug-in imports
 gbm.dll besides, and the plug-in exports exactly winampVisGetHeader.
 
-Usage: check_dll_tables.py WIN32_BUILD_FOLDER
-Every file is required: a missing win32 build fails."""
+Usage: check_dll_tables.py BUILD_FOLDER [win32|win64]   (default win32)
+Every file is required: a missing build fails. The check reads the files only, so it runs on
+any machine."""
 import os
 import struct
 import sys
@@ -16,7 +18,7 @@ SYSTEM_DLLS = {
     "msvcrt.dll", "winmm.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "comdlg32.dll",
     "ntdll.dll", "version.dll", "shlwapi.dll", "ucrtbase.dll",
 }
-MACHINE_I386 = 0x14C
+MACHINES = {"win32": (0x14C, "i386"), "win64": (0x8664, "x86-64")}
 
 # Relative path in the build, the DLLs of ours it may import besides the system ones, and
 # the exact export names (None: not checked).
@@ -125,11 +127,12 @@ class PEFile:
         return used, names
 
 
-def check_file(path, ours, exports):
+def check_file(path, ours, exports, build="win32"):
     problems = []
     pe = PEFile(path)
-    if pe.machine != MACHINE_I386:
-        problems.append(f"machine 0x{pe.machine:x}, not i386")
+    machine, machine_name = MACHINES[build]
+    if pe.machine != machine:
+        problems.append(f"machine 0x{pe.machine:x}, not {machine_name}")
     allowed = SYSTEM_DLLS | ours
     for name in pe.imports():
         if name.lower() not in allowed:
@@ -143,20 +146,21 @@ def check_file(path, ours, exports):
 
 
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) not in (2, 3) or (len(argv) == 3 and argv[2] not in MACHINES):
         print(__doc__, file=sys.stderr)
         return 2
     folder = argv[1]
+    build = argv[2] if len(argv) == 3 else "win32"
     failures = 0
     for relative, ours, exports in FILES:
         path = os.path.join(folder, relative)
         if not os.path.isfile(path):
-            print(f"FAIL {relative}: missing (cmake --preset win32 && "
-                  f"cmake --build --preset win32)")
+            print(f"FAIL {relative}: missing (cmake --preset {build} && "
+                  f"cmake --build --preset {build})")
             failures += 1
             continue
         try:
-            problems = check_file(path, ours, exports)
+            problems = check_file(path, ours, exports, build)
         except (PEError, struct.error, ValueError, IndexError) as e:
             problems = [f"not a readable PE file: {e}"]
         for problem in problems:

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Checks the release archive of the Windows build (quorbel-4-winamp.zip): one top folder
+"""Checks the release archive of a Windows build (quorbel-4-winamp.zip of the 32-bit build,
+quorbel-4-winamp-x64.zip of the 64-bit one): one top folder
 Quorbel-4-Winamp holding exactly the plug-in in Plugins/, gbm.dll, the three tools in tools/,
 every data file of maps/, objs/ and pics/, the tabs/ folder and README.txt; every file the same
 bytes as the one it comes from; README.txt with Windows line ends. Nothing else: no test
 build of the plug-in, no host player.
 
-Usage: check_release.py WIN32_BUILD_FOLDER SOURCE_FOLDER"""
+Usage: check_release.py BUILD_FOLDER SOURCE_FOLDER [ARCHIVE_NAME]"""
 import os
 import sys
 import zipfile
@@ -15,7 +16,8 @@ TOP = "Quorbel-4-Winamp/"
 
 def main():
     build, source = sys.argv[1], sys.argv[2]
-    path = os.path.join(build, "quorbel-4-winamp.zip")
+    name = sys.argv[3] if len(sys.argv) > 3 else "quorbel-4-winamp.zip"
+    path = os.path.join(build, name)
     if not os.path.exists(path):
         print(f"missing: {path}")
         return 1

@@ -16,17 +16,29 @@ if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
         QUORBEL_HURRICANEMAKER="$<TARGET_FILE:hurricanemaker>"
         QUORBEL_SPACEFLIGHTMAKER="$<TARGET_FILE:spaceflightmaker>")
 
-    # The Windows .exe files under Wine write the native files; skipped while the win32
-    # preset has not been built or Wine is missing.
-    if(DEFINED QUORBEL_WIN32_DIR)
-        add_test(NAME wine.table_tools
-            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools_wine.sh ${QUORBEL_WIN32_DIR}/tools
-                    $<TARGET_FILE_DIR:spaceflightmaker> ${CMAKE_BINARY_DIR}/wine_tools)
+    # The Windows .exe files under Wine write the native files: on each build that the Wine
+    # tests run (skipped while that build has not been built or Wine is missing), and reported
+    # as skipped, with the reason, for the 32-bit build where it cannot run.
+    foreach(build win32 win64)
+        string(REPLACE "win" "wine" prefix ${build})
+        if(NOT build IN_LIST QUORBEL_WINE_RUN_BUILDS)
+            if(build STREQUAL "win32")
+                quorbel_skipped_32bit(${prefix}.table_tools
+                    "the table tools of the 32-bit build under Wine")
+            endif()
+            continue()
+        endif()
+        quorbel_windows_dir(${build} build_dir)
+        quorbel_wine_environment(${build} wine_environment)
+        add_test(NAME ${prefix}.table_tools
+            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools_wine.sh ${build_dir}/tools
+                    $<TARGET_FILE_DIR:spaceflightmaker> ${CMAKE_BINARY_DIR}/wine_tools_${build})
         # Alone, like the other Wine tests: a Wine start beside another prefix's set-up has
         # been seen to fail.
-        set_tests_properties(wine.table_tools PROPERTIES SKIP_RETURN_CODE 77 LABELS wine
-                             TIMEOUT 300 RUN_SERIAL TRUE)
-    endif()
+        set_tests_properties(${prefix}.table_tools PROPERTIES SKIP_RETURN_CODE 77
+                             LABELS "wine;${prefix}" TIMEOUT 300 RUN_SERIAL TRUE
+                             ENVIRONMENT "${wine_environment}")
+    endforeach()
 endif()
 
 quorbel_fuzz_run(translation_table)

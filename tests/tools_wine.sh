@@ -2,12 +2,17 @@
 # The Windows builds of the table tools, run under Wine, write byte for byte the files of the
 # native builds and end with the same status codes.
 # Usage: tools_wine.sh WIN32_TOOLS_FOLDER NATIVE_TOOLS_FOLDER WORK_FOLDER
+# QUORBEL_WINE_LOADER and QUORBEL_WINE_SERVER name the Wine programs for the build (default:
+# wine and wineserver).
 # Exits 77 (skipped) when Wine or the Windows tools are not there.
 set -u
 win=$1
 native=$2
 work=$3
-command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
+loader=${QUORBEL_WINE_LOADER:-wine}
+server=${QUORBEL_WINE_SERVER:-wineserver}
+command -v "$loader" >/dev/null 2>&1 || { echo "$loader is not installed: skipped"; exit 77; }
+wine() { "$loader" "$@"; }
 for tool in spiralmaker hurricanemaker spaceflightmaker; do
     [ -f "$win/$tool.exe" ] || { echo "$win/$tool.exe is not built: skipped"; exit 77; }
 done
@@ -61,6 +66,6 @@ check "spiralmaker status" 0 $?
 size=$(wc -c <s.tab 2>/dev/null || echo 0)
 check "spiralmaker file size" 1228800 "$size"
 
-wineserver -w 2>/dev/null
+"$server" -w 2>/dev/null
 echo "$failures failed"
 [ "$failures" -eq 0 ]

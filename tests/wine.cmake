@@ -1,57 +1,87 @@
-# Wine tests: the host player and plug-ins run under Wine on Xvfb, from the win32 build in
-# QUORBEL_WIN32_DIR. A fixture `wine` starts the Xvfb displays and the Wine prefix once
-# (tests/wine/harness.py); every tests/wine/test_*.py test method is one ctest test. They run
-# one at a time (they share the prefix and its registry). Without Wine or the win32 build they
-# fail: the setup test fails and so does every test that needs it.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-if(NOT QUORBEL_WIN32_DIR)
-    set(QUORBEL_WIN32_DIR ${CMAKE_SOURCE_DIR}/build/win32)
-endif()
+# Wine tests: the host player and plug-ins run under Wine on Xvfb. Every tests/wine/test_*.py
+# test method is one ctest test, registered once for each build in QUORBEL_WINE_RUN_BUILDS as
+# wine32.GROUP.NAME (the 32-bit build, QUORBEL_WIN32_DIR) or wine64.GROUP.NAME (the 64-bit
+# build, QUORBEL_WIN64_DIR, under the 64-bit Wine loader). Each build has a fixture that starts
+# the Xvfb displays and a Wine prefix of its own once (tests/wine/harness.py). The tests run one
+# at a time (they share the prefix and its registry). Without Wine or the build they fail: the
+# setup test fails and so does every test that needs it. Where the 32-bit build is not run,
+# each group of its tests is one skipped test that says why.
 set(QUORBEL_WINE_DIR ${CMAKE_SOURCE_DIR}/tests/wine)
-set(QUORBEL_WINE_WORK ${CMAKE_BINARY_DIR}/wine)
-set(QUORBEL_WINE_STATE ${QUORBEL_WINE_WORK}/state.json)
-set(QUORBEL_WINE_ENV
-    QUORBEL_WINE_STATE=${QUORBEL_WINE_STATE}
-    QUORBEL_WIN32_DIR=${QUORBEL_WIN32_DIR}
-    QUORBEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
-    PYTHONDONTWRITEBYTECODE=1)
-
-add_test(NAME wine.setup
-    COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py setup
-            --state ${QUORBEL_WINE_STATE} --work ${QUORBEL_WINE_WORK} --win32 ${QUORBEL_WIN32_DIR})
-set_tests_properties(wine.setup PROPERTIES
-    FIXTURES_SETUP wine RUN_SERIAL TRUE LABELS wine TIMEOUT 600 ENVIRONMENT "${QUORBEL_WINE_ENV}")
-add_test(NAME wine.cleanup
-    COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py cleanup --state ${QUORBEL_WINE_STATE})
-set_tests_properties(wine.cleanup PROPERTIES
-    FIXTURES_CLEANUP wine RUN_SERIAL TRUE LABELS wine TIMEOUT 120)
-
 file(GLOB QUORBEL_WINE_TEST_FILES CONFIGURE_DEPENDS ${QUORBEL_WINE_DIR}/test_*.py)
+
+# The test names of each file, listed once.
+set(QUORBEL_WINE_GROUPS "")
 foreach(test_file ${QUORBEL_WINE_TEST_FILES})
     # New test methods appear after the next configure; editing the file triggers one.
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${test_file})
     get_filename_component(module ${test_file} NAME_WE)
     string(REGEX REPLACE "^test_" "" group ${module})
+    list(APPEND QUORBEL_WINE_GROUPS ${group})
     execute_process(
         COMMAND ${CMAKE_COMMAND} -E env PYTHONDONTWRITEBYTECODE=1
                 ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py list ${test_file}
         OUTPUT_VARIABLE test_names ERROR_VARIABLE list_error RESULT_VARIABLE list_result
         OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT list_result EQUAL 0)
-        # Keep the breakage visible: a test that repeats the failing listing.
+    if(list_result EQUAL 0)
+        string(REPLACE "\n" ";" test_names "${test_names}")
+        set(QUORBEL_WINE_TESTS_${group} ${test_names})
+    else()
         message(WARNING "cannot list the tests of ${test_file}: ${list_error}")
-        add_test(NAME wine.${group}.listing
-            COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py list ${test_file})
-        set_tests_properties(wine.${group}.listing PROPERTIES LABELS wine)
+        set(QUORBEL_WINE_LISTING_FAILED_${group} TRUE)
+    endif()
+endforeach()
+
+foreach(build win32 win64)
+    string(REPLACE "win" "wine" prefix ${build})
+    if(NOT build IN_LIST QUORBEL_WINE_RUN_BUILDS)
+        if(build STREQUAL "win32")
+            foreach(group ${QUORBEL_WINE_GROUPS})
+                list(LENGTH QUORBEL_WINE_TESTS_${group} count)
+                quorbel_skipped_32bit(${prefix}.${group}
+                    "the ${count} Wine tests of tests/wine/test_${group}.py on the 32-bit build")
+            endforeach()
+        endif()
         continue()
     endif()
-    string(REPLACE "\n" ";" test_names "${test_names}")
-    foreach(name ${test_names})
-        add_test(NAME wine.${group}.${name}
-            COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}.${name}
-            WORKING_DIRECTORY ${QUORBEL_WINE_DIR})
-        set_tests_properties(wine.${group}.${name} PROPERTIES
-            FIXTURES_REQUIRED wine RUN_SERIAL TRUE LABELS wine TIMEOUT 300
-            ENVIRONMENT "${QUORBEL_WINE_ENV}")
+    quorbel_windows_dir(${build} build_dir)
+    quorbel_wine_environment(${build} wine_environment)
+    set(work ${CMAKE_BINARY_DIR}/wine-${build})
+    set(state ${work}/state.json)
+    set(environment
+        QUORBEL_WINE_STATE=${state}
+        QUORBEL_WINDOWS_DIR=${build_dir}
+        QUORBEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+        PYTHONDONTWRITEBYTECODE=1
+        ${wine_environment})
+
+    add_test(NAME ${prefix}.setup
+        COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py setup
+                --state ${state} --work ${work} --windows ${build_dir} --build ${build})
+    set_tests_properties(${prefix}.setup PROPERTIES
+        FIXTURES_SETUP ${prefix} RUN_SERIAL TRUE LABELS "wine;${prefix}" TIMEOUT 600
+        ENVIRONMENT "${environment}")
+    add_test(NAME ${prefix}.cleanup
+        COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py cleanup --state ${state})
+    set_tests_properties(${prefix}.cleanup PROPERTIES
+        FIXTURES_CLEANUP ${prefix} RUN_SERIAL TRUE LABELS "wine;${prefix}" TIMEOUT 120
+        ENVIRONMENT "${environment}")
+
+    foreach(group ${QUORBEL_WINE_GROUPS})
+        if(QUORBEL_WINE_LISTING_FAILED_${group})
+            # Keep the breakage visible: a test that repeats the failing listing.
+            add_test(NAME ${prefix}.${group}.listing
+                COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py list
+                        ${QUORBEL_WINE_DIR}/test_${group}.py)
+            set_tests_properties(${prefix}.${group}.listing PROPERTIES LABELS "wine;${prefix}")
+            continue()
+        endif()
+        foreach(name ${QUORBEL_WINE_TESTS_${group}})
+            add_test(NAME ${prefix}.${group}.${name}
+                COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${group}.${name}
+                WORKING_DIRECTORY ${QUORBEL_WINE_DIR})
+            set_tests_properties(${prefix}.${group}.${name} PROPERTIES
+                FIXTURES_REQUIRED ${prefix} RUN_SERIAL TRUE LABELS "wine;${prefix}" TIMEOUT 300
+                ENVIRONMENT "${environment}")
+        endforeach()
     endforeach()
 endforeach()

@@ -2,19 +2,23 @@
 that run our host player with a plug-in and read what it reports.
 
 Run as a program for the ctest fixture:
-    harness.py setup   --state FILE --work DIR --win32 DIR
+    harness.py setup   --state FILE --work DIR --windows DIR --build win32|win64
     harness.py cleanup --state FILE
     harness.py list    TEST_FILE.py          (prints Class.method of every test, for ctest)
+
+The tests run one Windows build: win32, the product, where this machine runs 32-bit code, and
+win64 (the same sources built for x86-64, under the 64-bit Wine loader named directly) where
+it does not; scripts/windows_build.py decides and names the Wine programs of each.
 
 setup starts three Xvfb servers (24-bit, which Wine shows as a 32-bit desktop, 16-bit and
 8-bit; each picks a free display number itself through -displayfd and runs with -nolisten
 tcp), creates a fresh Wine prefix under DIR, keeps `wineserver -p` running for it and writes
-the state file (display numbers, prefix, process ids). cleanup ends exactly those processes,
+the state file (build, Wine programs, display numbers, prefix, process ids). cleanup ends exactly those processes,
 by process id, and runs `wineserver -k` for the prefix.
 
 Tests import this module; it finds the state through the environment:
     QUORBEL_WINE_STATE   the state file written by setup
-    QUORBEL_WIN32_DIR    the win32 build folder (host/host.exe, player/, ...)
+    QUORBEL_WINDOWS_DIR  the Windows build folder (host/host.exe, player/, ...)
     QUORBEL_SOURCE_DIR   the source tree (data folders)
 """
 
@@ -29,6 +33,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))), "scripts"))
+import windows_build  # noqa: E402
 
 DEPTHS = (24, 16, 8)
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
@@ -144,8 +152,8 @@ def _start_xvfb(depth, log_path, timeout=30.0):
 # Fixture: setup and cleanup
 
 
-def _set_managed(env, log_path, managed):
-    _run_logged(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+def _set_managed(loader, env, log_path, managed):
+    _run_logged([loader, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
                  "/t", "REG_SZ", "/d", "Y" if managed else "N", "/f"], env, log_path, 120)
 
 
@@ -156,9 +164,10 @@ def _write_state(path, state):
     os.replace(tmp, path)
 
 
-def wine_env(prefix, display, extra=None):
+def wine_env(prefix, display, build, extra=None):
     env = dict(os.environ)
     env.update(WINE_ENV)
+    env.update(windows_build.wine_environment(build))
     env["WINEPREFIX"] = prefix
     env["DISPLAY"] = f":{display}"
     env.pop("WAYLAND_DISPLAY", None)
@@ -167,21 +176,22 @@ def wine_env(prefix, display, extra=None):
     return env
 
 
-def setup(state_path, work_dir, win32_dir):
-    for tool in ("wine", "wineserver", "wineboot", "Xvfb"):
+def setup(state_path, work_dir, windows_dir, build):
+    loader, server = windows_build.wine_programs(build)
+    for tool in (loader, server, "Xvfb"):
         if not shutil.which(tool):
             raise HarnessError(f"{tool} is not installed (scripts/setup.sh installs it)")
     for needed in ("host/host.exe", "host/test_plugins/vis_probe.dll"):
-        if not os.path.isfile(os.path.join(win32_dir, needed)):
-            raise HarnessError(f"the win32 build is missing {needed} in {win32_dir} "
-                               "(cmake --preset win32 && cmake --build --preset win32)")
+        if not os.path.isfile(os.path.join(windows_dir, needed)):
+            raise HarnessError(f"the {build} build is missing {needed} in {windows_dir} "
+                               f"(cmake --preset {build} && cmake --build --preset {build})")
     if os.path.exists(state_path):
         cleanup(state_path)
 
     os.makedirs(work_dir, exist_ok=True)
     prefix = os.path.join(work_dir, "prefix")
-    state = {"prefix": prefix, "work": work_dir, "win32": os.path.abspath(win32_dir),
-             "displays": {}, "pids": {}}
+    state = {"prefix": prefix, "work": work_dir, "windows": os.path.abspath(windows_dir),
+             "build": build, "loader": loader, "server": server, "displays": {}, "pids": {}}
     _write_state(state_path, state)
     for depth in DEPTHS:
         display, pid = _start_xvfb(depth, os.path.join(work_dir, f"xvfb{depth}.log"))
@@ -191,20 +201,20 @@ def setup(state_path, work_dir, win32_dir):
 
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
-    env = wine_env(prefix, state["displays"]["24"])
+    env = wine_env(prefix, state["displays"]["24"], build)
     log_path = os.path.join(work_dir, "wine.log")
     with open(log_path, "ab") as log:
-        server = subprocess.Popen(["wineserver", "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
+        server = subprocess.Popen([server, "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
                                   stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     state["pids"]["wineserver"] = server.pid
     _write_state(state_path, state)
 
-    if _run_logged(["wineboot", "-i"], env, log_path, 300) != 0:
+    if _run_logged([loader, "wineboot", "-i"], env, log_path, 300) != 0:
         raise HarnessError(f"wineboot -i failed; see {log_path}")
     # Without a window manager Wine waits up to two seconds for every managed window that is
     # hidden or destroyed; unmanaged windows avoid that. Runs that expect dialogs switch back
     # to managed windows (see run_host).
-    _set_managed(env, log_path, False)
+    _set_managed(loader, env, log_path, False)
     # The first window a prefix shows starts its desktop process; do that here, once per
     # display, so that no test pays for it.
     env_state = Env(state)
@@ -227,10 +237,12 @@ def cleanup(state_path):
         return
     prefix = state.get("prefix")
     pids = state.get("pids", {})
-    if prefix and os.path.isdir(prefix) and shutil.which("wineserver"):
-        env = wine_env(prefix, state.get("displays", {}).get("24", 0))
+    build = state.get("build", "win32")
+    server = state.get("server") or windows_build.wine_programs(build)[1]
+    if prefix and os.path.isdir(prefix) and shutil.which(server):
+        env = wine_env(prefix, state.get("displays", {}).get("24", 0), build)
         try:
-            _run_logged(["wineserver", "-k"], env, os.path.join(state["work"], "wine.log"), 60)
+            _run_logged([server, "-k"], env, os.path.join(state["work"], "wine.log"), 60)
         except HarnessError:
             pass
     _end_process(pids.get("wineserver"), "wineserver")
@@ -392,7 +404,10 @@ class Env:
                 state = json.load(f)
         self.state = state
         self.prefix = state["prefix"]
-        self.win32 = os.environ.get("QUORBEL_WIN32_DIR") or state["win32"]
+        # "win32" or "win64": the build under test, and the Wine loader that runs it.
+        self.build = state["build"]
+        self.wine = state["loader"]
+        self.build_dir = os.environ.get("QUORBEL_WINDOWS_DIR") or state["windows"]
         self.source = os.environ.get(
             "QUORBEL_SOURCE_DIR",
             os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
@@ -401,21 +416,21 @@ class Env:
 
     @property
     def host_exe(self):
-        return os.path.join(self.win32, "host", "host.exe")
+        return os.path.join(self.build_dir, "host", "host.exe")
 
     @property
     def probe_dll(self):
-        return os.path.join(self.win32, "host", "test_plugins", "vis_probe.dll")
+        return os.path.join(self.build_dir, "host", "test_plugins", "vis_probe.dll")
 
     @property
     def player_dir(self):
-        return os.path.join(self.win32, "player")
+        return os.path.join(self.build_dir, "player")
 
     def display(self, depth):
         return self.state["displays"][str(depth)]
 
     def env(self, depth=24, extra=None):
-        return wine_env(self.prefix, self.display(depth), extra)
+        return wine_env(self.prefix, self.display(depth), self.build, extra)
 
     # -- player folders ---------------------------------------------------------------------
 
@@ -434,7 +449,7 @@ class Env:
         player = os.path.join(folder, "player")
         os.makedirs(os.path.join(player, "Plugins"), exist_ok=True)
         if not os.path.isfile(self.host_exe):
-            raise HarnessError(f"the win32 build has no host: {self.host_exe}")
+            raise HarnessError(f"the {self.build} build has no host: {self.host_exe}")
         shutil.copy2(self.host_exe, player)
         plugin = plugin or self.probe_dll
         if not os.path.isfile(plugin):
@@ -477,7 +492,7 @@ class Env:
         if os.path.exists(log_path):
             os.remove(log_path)
         plugins = plugin_args if plugin_args is not None else [self.plugin_arg(player)]
-        command = ["wine"]
+        command = [self.wine]
         if desktop:
             command += ["explorer", f"/desktop=quorbel_test,{desktop}"]
         command += ["host.exe", "--log", log_name] + list(args) + list(plugins)
@@ -489,7 +504,7 @@ class Env:
         # X_UnmapWindow) in about one run of three while windows are unmanaged.
         with_dialogs = any(a in ("--dialog", "--dialog-optional") for a in args)
         if with_dialogs:
-            _set_managed(self.env(depth), os.path.join(player, "managed.log"), True)
+            _set_managed(self.wine, self.env(depth), os.path.join(player, "managed.log"), True)
         timed_out = False
         with open(output_path, "wb") as out:
             proc = subprocess.Popen(command, cwd=player, env=self.env(depth, extra),
@@ -508,7 +523,7 @@ class Env:
             with open(log_path, "rb") as f:
                 lines = f.read().decode(errors="replace").splitlines()
         if with_dialogs:
-            _set_managed(self.env(depth), os.path.join(player, "managed.log"), False)
+            _set_managed(self.wine, self.env(depth), os.path.join(player, "managed.log"), False)
         if desktop:
             _wait_for_desktop_end(self.prefix)
         if desktop and not timed_out:
@@ -527,8 +542,10 @@ class Env:
                                          delete=False) as out:
             path = out.name
         try:
-            # The plug-in is a 32-bit program: use the 32-bit view of HKLM\Software.
-            code = _run_logged(["wine", "reg"] + args + ["/reg:32"], self.env(24), path, 120)
+            # The view of HKLM\Software that the plug-in of the build under test sees: a 32-bit
+            # program's keys are apart from a 64-bit program's in a 64-bit prefix.
+            view = "/reg:64" if self.build == "win64" else "/reg:32"
+            code = _run_logged([self.wine, "reg"] + args + [view], self.env(24), path, 120)
             with open(path, "rb") as f:
                 text = f.read().decode(errors="replace")
         finally:
@@ -594,7 +611,8 @@ def main(argv):
     p = sub.add_parser("setup")
     p.add_argument("--state", required=True)
     p.add_argument("--work", required=True)
-    p.add_argument("--win32", required=True)
+    p.add_argument("--windows", required=True)
+    p.add_argument("--build", required=True, choices=("win32", "win64"))
     p = sub.add_parser("cleanup")
     p.add_argument("--state", required=True)
     p = sub.add_parser("list")
@@ -603,8 +621,9 @@ def main(argv):
     try:
         if args.command == "setup":
             started = time.monotonic()
-            state = setup(args.state, args.work, args.win32)
-            print(f"displays {state['displays']}, prefix {state['prefix']}, "
+            state = setup(args.state, args.work, args.windows, args.build)
+            print(f"{state['build']} build under {state['loader']}, "
+                  f"displays {state['displays']}, prefix {state['prefix']}, "
                   f"ready in {time.monotonic() - started:.1f} s")
         elif args.command == "cleanup":
             cleanup(args.state)

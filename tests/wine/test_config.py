@@ -61,7 +61,7 @@ class ConfigTest(unittest.TestCase):
 
     def player(self, data=("maps",)):
         folder = tempfile.mkdtemp(prefix="player-", dir=self.work)
-        dll = os.path.join(self.env.win32, "plugin", "win32", "vis_quorbel_test.dll")
+        dll = os.path.join(self.env.build_dir, "plugin", "win32", "vis_quorbel_test.dll")
         return self.env.make_player(folder, plugin=dll, data=data)
 
     def config(self, player, args):

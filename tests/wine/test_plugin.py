@@ -39,7 +39,7 @@ class PluginTest(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
 
     def dll(self, name="vis_quorbel_test.dll"):
-        return os.path.join(self.env.win32, "plugin", "win32", name)
+        return os.path.join(self.env.build_dir, "plugin", "win32", name)
 
     def player(self, data=("maps", "objs", "pics"), dll=None):
         folder = tempfile.mkdtemp(prefix="player-", dir=self.work)

@@ -42,9 +42,9 @@ class RegistryTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.env = Env()
-        cls.program = os.path.join(cls.env.win32, "plugin", "win32", "registry_check.exe")
+        cls.program = os.path.join(cls.env.build_dir, "plugin", "win32", "registry_check.exe")
         if not os.path.isfile(cls.program):
-            raise HarnessError(f"the win32 build has no {cls.program}")
+            raise HarnessError(f"the {cls.env.build} build has no {cls.program}")
 
     def setUp(self):
         self.env.reset_registry()
@@ -58,7 +58,7 @@ class RegistryTest(unittest.TestCase):
         try:
             with open(output, "wb") as out:
                 proc = subprocess.Popen(
-                    ["wine", self.program, root, path] + [str(o) for o in operations],
+                    [self.env.wine, self.program, root, path] + [str(o) for o in operations],
                     env=self.env.env(24, env), stdin=subprocess.DEVNULL, stdout=out,
                     stderr=subprocess.STDOUT, start_new_session=True)
                 try:

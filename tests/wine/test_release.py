@@ -10,7 +10,10 @@ from test_plugin import PluginTest, QUIET, TABLES, WINDOWED
 
 class ReleaseArchive(PluginTest):
     def installed_player(self):
-        archive = os.path.join(self.env.win32, "quorbel-4-winamp.zip")
+        # The archive of the build under test: the 64-bit build makes its own beside the
+        # 32-bit product's.
+        name = "quorbel-4-winamp-x64.zip" if self.env.build == "win64" else "quorbel-4-winamp.zip"
+        archive = os.path.join(self.env.build_dir, name)
         with zipfile.ZipFile(archive) as z:
             z.extractall(self.work)
         player = os.path.join(self.work, "Quorbel-4-Winamp")
@@ -34,7 +37,7 @@ class ReleaseArchive(PluginTest):
 
         # A tool from the archive adds a table that the next start lists.
         tool = os.path.join(player, "tools", "spaceflightmaker.exe")
-        made = subprocess.run(["wine", tool, "tabs\\fast.tab", "200", "40", "8"], cwd=player,
+        made = subprocess.run([self.env.wine, tool, "tabs\\fast.tab", "200", "40", "8"], cwd=player,
                               env=self.env.env(), stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, timeout=120)
         self.assertEqual(made.returncode, 0, made.stdout)
