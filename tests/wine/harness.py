@@ -560,7 +560,7 @@ class Env:
 
     # -- registry ---------------------------------------------------------------------------
 
-    def _reg(self, args, check=True):
+    def _reg_once(self, args):
         with tempfile.NamedTemporaryFile(dir=self.state["work"], suffix=".reg.txt",
                                          delete=False) as out:
             path = out.name
@@ -573,6 +573,14 @@ class Env:
                 text = f.read().decode(errors="replace")
         finally:
             os.remove(path)
+        return code, text
+
+    def _reg(self, args, check=True):
+        code, text = self._reg_once(args)
+        if check and code != 0 and not text.strip():
+            # reg.exe that fails without a word did not get to the registry at all (seen once
+            # on a loaded machine): the edit is repeated once. A failure it explains stands.
+            code, text = self._reg_once(args)
         if check and code != 0:
             raise HarnessError(f"wine reg {' '.join(args)} failed ({code}):\n{text}")
         return code, text
