@@ -9,10 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-// AVX2 where the processor has it, chosen per copy; not in the 32-bit Windows build (see
-// flames.cpp).
-#if (defined(__x86_64__) || (defined(__i386__) && !defined(_WIN32))) &&                            \
-    (defined(__GNUC__) || defined(__clang__))
+// AVX2 where the processor has it, chosen per copy, in every build (see flames.cpp for the
+// stack alignment of the 32-bit build).
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define QUORBEL_COPY_AVX2 1
 #endif
@@ -560,6 +559,17 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette) {
     copyFrameWith<false>(frame, width, height, display, destination, pitch, pixelDepth, palette);
+}
+
+const char* frameCopyKernels() {
+#if QUORBEL_COPY_AVX2
+    if (processorHasAvx2()) return "avx2";
+#endif
+#if defined(__SSE2__)
+    return "sse2";
+#else
+    return "scalar";
+#endif
 }
 
 void copyCurrentFrame(uint8_t* destination, long pitch) {

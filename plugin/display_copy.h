@@ -34,6 +34,9 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette);
 
+// "avx2", "sse2" or "scalar": the widest loops copyFrame uses on this processor.
+const char* frameCopyKernels();
+
 // The frame loop's copy into the locked back surface: plugin.currentBuffer at frameWidth x
 // frameHeight with plugin.currentDisplay (a value outside 0..3 is corrected to 0 first),
 // pixelFormat.pixelDepth and *currentPaletteEntries.
