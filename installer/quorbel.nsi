@@ -90,12 +90,13 @@ Var PluginDir   ; where the plug-in goes: the player's VisDir, else Plugins
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "${PLUGIN_NAME} is installed in $INSTDIR.$\r$\n$\r$\nStart the player and choose $\"${PLUGIN_NAME}$\" among its visualisation plug-ins (if setup has not made it the current one). On its first start the plug-in writes its five translation tables into the tabs folder; this takes a few seconds once."
+!define MUI_FINISHPAGE_TEXT "${PLUGIN_NAME} is installed in $INSTDIR.$\r$\n$\r$\nStart the player and its visualisation. The first start writes five translation tables into the tabs folder (a few seconds, once)."
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\${README}"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the README"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_FINISH
 
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "${PRODUCT} ${VERSION} will be removed from this player's folder. Your translation tables, screen shots, the palettes and pictures you added and the plug-in's settings stay; the player is not changed."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} has been removed"
@@ -280,7 +281,7 @@ Section "-${PRODUCT}" SecFiles
     WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Make ${PLUGIN_NAME} the player's visualisation plug-in" SecSelect
+Section "Make it the player's visualisation" SecSelect
     ; The INI calls change these two lines and keep every other one.
     WriteINIStr "$INSTDIR\${PLAYER_INI}" "Winamp" "visplugin_name" "${PLUGIN_FILE}"
     WriteINIStr "$INSTDIR\${PLAYER_INI}" "Winamp" "visplugin_num" "0"
