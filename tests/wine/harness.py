@@ -491,8 +491,8 @@ class Env:
     # -- running ----------------------------------------------------------------------------
 
     def run_host(self, player, args, depth=24, timeout=60, env=None, desktop=None,
-                 plugin_args=None):
-        """Runs player/host.exe under Wine on the display of that depth, in the player folder,
+                 plugin_args=None, program="host.exe"):
+        """Runs player/host.exe (or player/program, our host under the player's name) under Wine on the display of that depth, in the player folder,
         with args followed by the plug-in (plugin_args, default the one in Plugins/). With
         desktop="WxH" it runs inside a Wine virtual desktop of that size. timeout is a safety
         net only: a run that exceeds it is killed and reported with timed_out set.
@@ -501,15 +501,17 @@ class Env:
         X_UnmapWindow, while a window of another thread goes away: seen in about one run of
         thirty with dialogs). Such a run says nothing about the program under test; it is run
         once more, and the second result stands whatever it is."""
-        run = self._run_host_once(player, args, depth, timeout, env, desktop, plugin_args)
+        run = self._run_host_once(player, args, depth, timeout, env, desktop, plugin_args,
+                                  program)
         if _X_DRIVER_FAULT in run.output and not run.host("exit"):
             first = run.output
-            run = self._run_host_once(player, args, depth, timeout, env, desktop, plugin_args)
+            run = self._run_host_once(player, args, depth, timeout, env, desktop, plugin_args,
+                                      program)
             run.output = (f"[harness: the first run ended with Wine's X error; run again]\n"
                           f"{first}\n[harness: second run]\n{run.output}")
         return run
 
-    def _run_host_once(self, player, args, depth, timeout, env, desktop, plugin_args):
+    def _run_host_once(self, player, args, depth, timeout, env, desktop, plugin_args, program):
         log_name = "host-events.log"
         log_path = os.path.join(player, log_name)
         if os.path.exists(log_path):
@@ -518,7 +520,7 @@ class Env:
         command = [self.wine]
         if desktop:
             command += ["explorer", f"/desktop=quorbel_test,{desktop}"]
-        command += ["host.exe", "--log", log_name] + list(args) + list(plugins)
+        command += [program, "--log", log_name] + list(args) + list(plugins)
         extra = {"QUORBEL_PROBE_LOG": log_name}
         extra.update(env or {})
         output_path = os.path.join(player, "host-output.txt")
@@ -557,6 +559,27 @@ class Env:
         if timed_out:
             output += f"\n[harness: killed after {timeout} s]\n"
         return HostRun(code, lines, output, timed_out)
+
+    def run_program(self, args, cwd=None, timeout=300, depth=24):
+        """Runs a Windows program (args[0], a Unix or Windows path) under Wine and waits for it:
+        (exit code, output). The output goes through a file, never a pipe (see _run_logged)."""
+        with tempfile.NamedTemporaryFile(dir=self.state["work"], suffix=".out.txt",
+                                         delete=False) as out:
+            path = out.name
+        try:
+            with open(path, "wb") as out:
+                proc = subprocess.Popen([self.wine] + list(args), cwd=cwd, env=self.env(depth),
+                                        stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
+                try:
+                    code = proc.wait(timeout=timeout)
+                except subprocess.TimeoutExpired:
+                    _kill_group(proc)
+                    raise HarnessError(f"{args[0]} did not finish within {timeout} s")
+            with open(path, "rb") as f:
+                return code, f.read().decode(errors="replace")
+        finally:
+            os.remove(path)
 
     # -- registry ---------------------------------------------------------------------------
 
@@ -606,8 +629,17 @@ class Env:
         return None
 
     def reg_add(self, key, value, data, kind=None):
+        """Sets a value; value None sets the key's default value."""
         kind = kind or ("REG_DWORD" if isinstance(data, int) else "REG_SZ")
-        self._reg(["add", key, "/v", value, "/t", kind, "/d", str(data), "/f"])
+        name = ["/ve"] if value is None else ["/v", value]
+        self._reg(["add", key] + name + ["/t", kind, "/d", str(data), "/f"])
+
+    def reg_delete_key(self, key):
+        """Deletes key with everything under it; a missing key is no error."""
+        self._reg(["delete", key, "/f"], check=False)
+
+    def reg_key_exists(self, key):
+        return self._reg(["query", key], check=False)[0] == 0
 
 
 # ---------------------------------------------------------------------------------------------
