@@ -19,8 +19,12 @@ inline void causeAccessViolation() {
     *inaccessiblePage() = 1;
 }
 
-// An integer division by zero (SIGFPE with FPE_INTDIV).
-__attribute__((noinline, no_sanitize("integer-divide-by-zero"))) inline int
-causeIntegerDivisionByZero(volatile int divisor = 0) {
-    return 10 / divisor;
+inline volatile int faultQuotient = 0;
+
+// An integer division by zero (SIGFPE with FPE_INTDIV). The quotient goes to a volatile, so
+// the division cannot be left out.
+__attribute__((noinline, no_sanitize("integer-divide-by-zero"))) inline void
+causeIntegerDivisionByZero() {
+    static volatile int divisor = 0;
+    faultQuotient = 10 / divisor;
 }
