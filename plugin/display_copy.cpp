@@ -9,10 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-// AVX2 where the processor has it, chosen per copy; not in the 32-bit Windows build (see
-// flames.cpp).
-#if (defined(__x86_64__) || (defined(__i386__) && !defined(_WIN32))) &&                            \
-    (defined(__GNUC__) || defined(__clang__))
+// AVX2 where the processor has it, chosen per copy, in every build (see flames.cpp for the
+// stack alignment of the 32-bit build).
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define QUORBEL_COPY_AVX2 1
 #endif
@@ -103,6 +102,29 @@ struct Convert24 {
         out[1] = static_cast<uint8_t>(p >> 8);
         out[2] = static_cast<uint8_t>(p >> 16);
     }
+};
+
+// 32 bits: each pixel is pixels32 of its index as it stands; four pixels are two 8-byte words.
+struct Convert32 {
+    static constexpr int kBytes = 4;
+    struct Group {
+        uint64_t low;
+        uint64_t high;
+    };
+    const uint32_t* pixels;
+    explicit Convert32(const PaletteBlock& palette) : pixels(palette.pixels32) {}
+    Group group(uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return Group{pixels[a] | (uint64_t(pixels[b]) << 32),
+                     pixels[c] | (uint64_t(pixels[d]) << 32)};
+    }
+    Group reversed(const Group&, uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return group(d, c, b, a);
+    }
+    static void put(uint8_t* out, const Group& g) {
+        std::memcpy(out, &g.low, 8);
+        std::memcpy(out + 8, &g.high, 8);
+    }
+    void putOne(uint8_t* out, uint8_t index) const { std::memcpy(out, &pixels[index], 4); }
 };
 
 // One destination row (and, with TwoRows, the same pixels into a second row) from source
@@ -324,6 +346,64 @@ struct Avx2RowFns24 {
     }
 };
 
+// 32 bits: a gather of eight pixels is eight finished pixels.
+template <bool TwoRows>
+COPY_AVX2 void straightRow32Avx2(const Convert32& c, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(c.pixels);
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i idx =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x)));
+        const __m256i pixels = _mm256_i32gather_epi32(table, idx, 4);
+        store256(rowA + 4 * x, pixels);
+        if (TwoRows) store256(rowB + 4 * x, pixels);
+    }
+    straightRow<Convert32, TwoRows>(c, src + x, width - x, rowA + 4 * x,
+                                    TwoRows ? rowB + 4 * x : nullptr);
+}
+
+// Eight pixels of the left copy from the even bytes of 16 source bytes; the same eight in
+// reverse lane order are the right copy.
+template <bool TwoRows>
+COPY_AVX2 void mirroredRow32Avx2(const Convert32& c, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(c.pixels);
+    const int rightCount = width / 2;
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const __m256i reverseLanes = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int k = 0;
+    for (; k + 8 <= rightCount; k += 8) {
+        const __m128i even =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k)), lowBytes);
+        const __m256i left = _mm256_i32gather_epi32(table, _mm256_cvtepu16_epi32(even), 4);
+        const __m256i right = _mm256_permutevar8x32_epi32(left, reverseLanes);
+        const int rightOffset = 4 * (width - 8 - k);
+        store256(rowA + 4 * k, left);
+        store256(rowA + rightOffset, right);
+        if (TwoRows) {
+            store256(rowB + 4 * k, left);
+            store256(rowB + rightOffset, right);
+        }
+    }
+    mirroredRowFrom<Convert32, TwoRows>(c, k, src, width, rowA, rowB);
+}
+
+struct Avx2RowFns32 {
+    static void straight(const Convert32& c, const uint8_t* s, int w, uint8_t* a) {
+        straightRow32Avx2<false>(c, s, w, a, nullptr);
+    }
+    static void straight2(const Convert32& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow32Avx2<true>(c, s, w, a, b);
+    }
+    static void mirrored(const Convert32& c, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow32Avx2<false>(c, s, w, a, nullptr);
+    }
+    static void mirrored2(const Convert32& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow32Avx2<true>(c, s, w, a, b);
+    }
+};
+
 bool processorHasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
@@ -452,6 +532,17 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
         copyRows<Rows<Convert24>>(convert, frame, width, height, display, destination, pitch);
         break;
     }
+    case 32: {
+        const Convert32 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns32>(convert, frame, width, height, display, destination, pitch);
+            break;
+        }
+#endif
+        copyRows<Rows<Convert32>>(convert, frame, width, height, display, destination, pitch);
+        break;
+    }
     default:
         break;
     }
@@ -468,6 +559,17 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette) {
     copyFrameWith<false>(frame, width, height, display, destination, pitch, pixelDepth, palette);
+}
+
+const char* frameCopyKernels() {
+#if QUORBEL_COPY_AVX2
+    if (processorHasAvx2()) return "avx2";
+#endif
+#if defined(__SSE2__)
+    return "sse2";
+#else
+    return "scalar";
+#endif
 }
 
 void copyCurrentFrame(uint8_t* destination, long pitch) {

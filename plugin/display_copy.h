@@ -19,19 +19,23 @@ constexpr int kDisplayHeight = 3;       // "Height 1x2"
 //   3 Height:       (k, y), (W-1-k, y) <- (2k, y)
 // A display outside 0..3 is taken as 0. pixelDepth 8 writes the index itself, 16 writes
 // palette.pixels16[index], 24 writes bits 0-7, 8-15 and 16-23 of palette.pixels32[index] as
-// three bytes; any other depth writes nothing. Every destination pixel of the width x height
-// area is written (for an odd size the middle column or row shows the last source column or
-// row) and no byte outside it; the destination is never read. The 24-bit vector rows store
-// 16 bytes for every 12, so some bytes inside a row are written twice, the right value last.
+// three bytes, 32 writes palette.pixels32[index] as it stands; any other depth writes nothing.
+// Every destination pixel of the width x height area is written (for an odd size the middle column
+// or row shows the last source column or row) and no byte outside it; the destination is never
+// read. The 24-bit vector rows store 16 bytes for every 12, so some bytes inside a row are written
+// twice, the right value last.
 void copyFrame(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
                long pitch, int pixelDepth, const PaletteBlock& palette);
 
 // The same copy with plain C++ row loops only: what copyFrame does where no vector unit is
 // available (copyFrame uses SSE2 for the mirrored 8-bit rows and, where the processor has
-// it, AVX2 for the 16-bit rows and the straight 24-bit rows). The tests check both.
+// it, AVX2 for the 16- and 32-bit rows and the straight 24-bit rows). The tests check both.
 void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette);
+
+// "avx2", "sse2" or "scalar": the widest loops copyFrame uses on this processor.
+const char* frameCopyKernels();
 
 // The frame loop's copy into the locked back surface: plugin.currentBuffer at frameWidth x
 // frameHeight with plugin.currentDisplay (a value outside 0..3 is corrected to 0 first),

@@ -21,11 +21,12 @@
 #include <emmintrin.h>
 #define QUORBEL_SSE2 1
 #endif
-// AVX2 where the processor has it, chosen at start. Not on 32-bit Windows for now: there the
-// host's threads may enter with a stack aligned to 4 bytes only, which has not been tried with
-// 32-byte vectors.
-#if (defined(__x86_64__) || (defined(__i386__) && !defined(_WIN32))) &&                            \
-    (defined(__GNUC__) || defined(__clang__))
+// AVX2 where the processor has it, chosen at start, in every build. A 32-bit player's threads
+// may enter with a stack aligned to 4 bytes only: the 32-bit Windows build assumes no more
+// (-mincoming-stack-boundary=2), so every function that keeps vectors on the stack realigns
+// it first, and the Windows builds' assembler turns aligned vector moves into unaligned ones
+// (-muse-unaligned-vector-move), which 64-bit Windows code needs for 32-byte vectors.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define QUORBEL_AVX2 1
 #endif
@@ -118,8 +119,10 @@ struct Kernels {
     }
 #if QUORBEL_SSE2
 Kernels kernels = KERNEL_SET(sse2);
+FlameKernels kernelsInUse = FlameKernels::Sse2;
 #else
 Kernels kernels = KERNEL_SET(scalar);
+FlameKernels kernelsInUse = FlameKernels::Scalar;
 #endif
 
 // s / 6 for 0 <= s <= 1530 (six bytes) by a multiply and a shift.
@@ -146,7 +149,10 @@ void buildFlameTables() {
     }
     for (unsigned s = 0; s < sizeof sixth; ++s) sixth[s] = static_cast<uint8_t>(divideBySix(s));
 #if QUORBEL_AVX2
-    if (__builtin_cpu_supports("avx2")) kernels = KERNEL_SET(avx2);
+    if (__builtin_cpu_supports("avx2")) {
+        kernels = KERNEL_SET(avx2);
+        kernelsInUse = FlameKernels::Avx2;
+    }
 #endif
 }
 
@@ -154,19 +160,35 @@ void useFlameKernels(FlameKernels which) {
     switch (which) {
     case FlameKernels::Scalar:
         kernels = KERNEL_SET(scalar);
+        kernelsInUse = which;
         break;
 #if QUORBEL_SSE2
     case FlameKernels::Sse2:
         kernels = KERNEL_SET(sse2);
+        kernelsInUse = which;
         break;
 #endif
 #if QUORBEL_AVX2
     case FlameKernels::Avx2:
-        if (__builtin_cpu_supports("avx2")) kernels = KERNEL_SET(avx2);
+        if (__builtin_cpu_supports("avx2")) {
+            kernels = KERNEL_SET(avx2);
+            kernelsInUse = which;
+        }
         break;
 #endif
     default:
         break;
+    }
+}
+
+const char* flameKernelsInUse() {
+    switch (kernelsInUse) {
+    case FlameKernels::Avx2:
+        return "avx2";
+    case FlameKernels::Sse2:
+        return "sse2";
+    default:
+        return "scalar";
     }
 }
 

@@ -12,3 +12,5 @@ extern uint8_t halfFade[1024];
 // the same results (tests compare them).
 enum class FlameKernels { Scalar, Sse2, Avx2 };
 void useFlameKernels(FlameKernels which);
+// "avx2", "sse2" or "scalar": the loops in use.
+const char* flameKernelsInUse();

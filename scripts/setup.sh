@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian: the native toolchain with GoogleTest and
 # Google Benchmark, the mingw-w64 cross-compilers for 32- and 64-bit Windows, Wine, Xvfb, clang
-# with libFuzzer, and giflib (used only by tests). The 32-bit part of Wine (wine32:i386) only
-# where this machine runs 32-bit code; where it cannot be had, the Wine tests and the demo use
-# the 64-bit build. Does nothing when everything is present.
+# with libFuzzer, giflib (used only by tests) and NSIS (makensis, for the setup program). The
+# 32-bit part of Wine (wine32:i386) only where this machine runs 32-bit code; where it cannot be
+# had, the Wine tests and the demo use the 64-bit build. Does nothing when everything is present.
 #
 # Every package comes through apt with its usual verification; nothing is fetched beside it.
 set -euo pipefail
@@ -14,7 +14,7 @@ if [ "${1:-}" = demo ]; then
 else
     packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
               g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth clang libclang-rt-14-dev
-              libgif-dev wine wine64)
+              libgif-dev wine wine64 nsis)
 fi
 
 # Does the kernel run 32-bit x86 programs? A 32-bit program of 96 bytes that exits with 42.

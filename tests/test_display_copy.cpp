@@ -59,6 +59,7 @@ std::vector<uint8_t> bytesFor(int depth, const PaletteBlock& palette, uint8_t v)
     if (depth == 8) return {v};
     if (depth == 16) return {uint8_t(palette.pixels16[v]), uint8_t(palette.pixels16[v] >> 8)};
     const uint32_t p = palette.pixels32[v];
+    if (depth == 32) return {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16), uint8_t(p >> 24)};
     return {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16)};
 }
 
@@ -106,7 +107,7 @@ TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
                             {100, 6},   {67, 5},    {33, 3},    {31, 4},    {18, 2},    {17, 3},
                             {10, 6},    {9, 7},     {2, 2},     {1, 1}};
     for (const auto& size : sizes)
-        for (int depth : {8, 16, 24})
+        for (int depth : {8, 16, 24, 32})
             for (int display = 0; display < 4; ++display) {
                 SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " depth " << depth
                                                 << " display " << display);
@@ -138,7 +139,7 @@ TEST(FrameCopy, WeidthShowsSourceRow478OnBothMiddleRows) {
     const int w = 640, h = 480;
     std::vector<uint8_t> frame(static_cast<size_t>(w) * (h + 2));
     for (int y = 0; y < h; ++y) std::memset(&frame[y * w], y == 478 ? 0xEE : y % 200, w);
-    for (int depth : {8, 16, 24}) {
+    for (int depth : {8, 16, 24, 32}) {
         const PaletteBlock palette = distinctPalette();
         Surface surface(w, h, depth, 24);
         copyFrame(frame.data(), w, h, kDisplayWeidth, surface.bytes.data(), surface.pitch, depth,
@@ -162,6 +163,49 @@ TEST(FrameCopy, TwentyFourBitsWritesLowMiddleAndHighBytesInThatOrder) {
     EXPECT_EQ(std::memcmp(out, expected, sizeof out), 0);
 }
 
+// A 32-bit desktop's pixels come out of the palette file's colours in the desktop's channel
+// order, the unused top byte clear.
+TEST(FrameCopy, ThirtyTwoBitsShowsThePaletteColoursInTheDesktopsChannelOrder) {
+    PaletteBlock palette = {};
+    palette.entries[7] = {0x12, 0x34, 0x56, 0};
+    PixelFormat format;
+    ASSERT_TRUE(acceptDesktopFormat(32, 0xFF0000, 0xFF00, 0xFF, format));
+    computePixelForms(palette, format);
+    const uint8_t frame[9] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
+    uint8_t out[9 * 4 + 4];
+    std::memset(out, kUntouched, sizeof out);
+    copyFrame(frame, 9, 1, kDisplayHeight, out, 9 * 4, 32, palette);
+    for (int x = 0; x < 9; ++x) {
+        const uint8_t expected[4] = {0x56, 0x34, 0x12, 0};
+        EXPECT_EQ(std::memcmp(out + 4 * x, expected, 4), 0) << "pixel " << x;
+    }
+    EXPECT_EQ(out[36], kUntouched);
+}
+
+TEST(DesktopFormat, WindowedModeTakesEightSixteenTwentyFourAndThirtyTwoBits) {
+    PixelFormat format;
+    EXPECT_TRUE(acceptDesktopFormat(8, 0, 0, 0, format));
+    EXPECT_EQ(format.pixelDepth, 8);
+    EXPECT_TRUE(acceptDesktopFormat(16, 0xF800, 0x07E0, 0x001F, format));
+    EXPECT_EQ(format.redBits, 5);
+    EXPECT_EQ(format.greenBits, 6);
+    EXPECT_EQ(format.blueBits, 5);
+    EXPECT_TRUE(acceptDesktopFormat(24, 0xFF0000, 0xFF00, 0xFF, format));
+    EXPECT_TRUE(acceptDesktopFormat(32, 0xFF, 0xFF00, 0xFF0000, format));
+    EXPECT_EQ(format.redMask, 0xFFu); // a desktop in blue-green-red order keeps its masks
+    EXPECT_EQ(format.blueMask, 0xFF0000u);
+    // No masks reported: the usual layout, red highest.
+    EXPECT_TRUE(acceptDesktopFormat(32, 0, 0, 0, format));
+    EXPECT_EQ(format.redMask, 0xFF0000u);
+    EXPECT_EQ(format.greenMask, 0xFF00u);
+    EXPECT_EQ(format.blueMask, 0xFFu);
+    EXPECT_EQ(format.redBits + format.greenBits + format.blueBits, 24);
+    for (int depth : {0, 1, 4, 15, 48}) {
+        EXPECT_FALSE(acceptDesktopFormat(depth, 0x7C00, 0x03E0, 0x1F, format)) << depth;
+        EXPECT_EQ(format.pixelDepth, depth); // the frame copy then writes nothing
+    }
+}
+
 TEST(FrameCopy, DisplayOutsideTheTableIsNormal) {
     const PaletteBlock palette = distinctPalette();
     const auto frame = randomFrame(32, 8, 3);
@@ -175,7 +219,7 @@ TEST(FrameCopy, DisplayOutsideTheTableIsNormal) {
 TEST(FrameCopy, OtherDepthsAndEmptyFramesWriteNothing) {
     const PaletteBlock palette = distinctPalette();
     const auto frame = randomFrame(16, 4, 9);
-    for (int depth : {0, 1, 4, 15, 32}) {
+    for (int depth : {0, 1, 4, 15, 31, 64}) {
         std::vector<uint8_t> out(16 * 4 * 4, kUntouched);
         copyFrame(frame.data(), 16, 4, kDisplayNormal, out.data(), 64, depth, palette);
         EXPECT_EQ(out, std::vector<uint8_t>(out.size(), kUntouched)) << depth;

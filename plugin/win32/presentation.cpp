@@ -105,11 +105,6 @@ HRESULT setupWindowed() {
     return createTextSurface(0);
 }
 
-int countBits(DWORD mask) {
-    int bits = 0;
-    for (; mask; mask &= mask - 1) ++bits;
-    return bits;
-}
 } // namespace
 
 long createDirectDraw() {
@@ -124,16 +119,10 @@ bool checkDesktopFormat() {
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
     directDraw->GetDisplayMode(&desc);
-    const int depth = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount);
-    pixelFormat.pixelDepth = depth;
-    if (depth != 8 && depth != 16 && depth != 24) return false;
-    pixelFormat.redMask = desc.ddpfPixelFormat.dwRBitMask;
-    pixelFormat.greenMask = desc.ddpfPixelFormat.dwGBitMask;
-    pixelFormat.blueMask = desc.ddpfPixelFormat.dwBBitMask;
-    pixelFormat.redBits = countBits(pixelFormat.redMask);
-    pixelFormat.greenBits = countBits(pixelFormat.greenMask);
-    pixelFormat.blueBits = countBits(pixelFormat.blueMask);
-    return true;
+    // Today's desktops are all 32 bits per pixel: they are shown like the 24-bit ones.
+    return acceptDesktopFormat(static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount),
+                               desc.ddpfPixelFormat.dwRBitMask, desc.ddpfPixelFormat.dwGBitMask,
+                               desc.ddpfPixelFormat.dwBBitMask, pixelFormat);
 }
 
 long setupPresentation() {

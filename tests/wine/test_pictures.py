@@ -66,7 +66,7 @@ class PictureTest(PluginTest):
             shutil.copy(path, pics)
         return player
 
-    def run_captures(self, settings, frames, captures, args=(), player=None):
+    def run_captures(self, settings, frames, captures, args=(), player=None, depth=16):
         values = dict(QUIET, Palette="TEST.MAP", Wave=0, WaveScale=3)
         values.update(settings)
         self.settings(values)
@@ -74,7 +74,8 @@ class PictureTest(PluginTest):
         capture_args = []
         for frame in captures:
             capture_args += ["--capture", f"{frame}:frame{frame}.bmp"]
-        result = self.run_plugin(player, ["--frames", str(frames)] + capture_args + list(args))
+        result = self.run_plugin(player, ["--frames", str(frames)] + capture_args + list(args),
+                                 depth=depth)
         self.assertCleanRun(result, frames=frames)
         shots = {}
         for frame in captures:
@@ -150,6 +151,28 @@ class Pictures(PictureTest):
         self.assertIsNotNone(self.shown_picture(shots[22], MAP))
         for frame in (1, 3, 21):
             self.assertNoPicture(shots[frame])
+
+
+class ThirtyTwoBitDesktop(PictureTest):
+    def test_windowed_shows_exactly_the_palette_file_colours(self):
+        # A 24-bit Xvfb is a 32-bit desktop under Wine. Its pixels keep all eight bits of each
+        # component, so every pixel of the window must be one of the palette file's colours,
+        # and the picture laid on the beat shows its indices in them.
+        _, _, shots = self.run_captures(
+            {"Flame": 0, "Frequency_Pic_Show": 1, "Picture": "p2.gif", "Load_All_Pics": 1,
+             "Set_Pic_Palette": 0},
+            frames=25, captures=(2, 22), depth=24,
+            player=self.picture_player(pictures=("p2.gif",)))
+        colours = set(MAP)
+        for frame in (2, 22):
+            rows = shots[frame]
+            strays = [(x, y, pixel) for y, row in enumerate(rows) for x, pixel in enumerate(row)
+                      if pixel not in colours]
+            self.assertEqual(strays[:5], [], f"frame {frame}: pixels not in the palette")
+            for q, index in enumerate(quadrant_indices(2)):
+                share = sum(1 for x, y in quadrant_points(q) if rows[y][x] == MAP[index])
+                self.assertGreater(share / len(quadrant_points(q)), 0.8,
+                                   f"frame {frame}, quadrant {q}")
 
 
 class Shots(PictureTest):

@@ -1,0 +1,33 @@
+#include "display_copy.h"
+#include "effects.h"
+#include "flames.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+// Every build, the 32- and 64-bit Windows ones as much as the native one, uses the widest loops
+// the processor runs. The test runs natively and, built for Windows, under Wine; on a processor
+// with AVX2 it proves that the DLL players load takes the same path as the code benchmarked.
+TEST(Kernels, TheWidestLoopsTheProcessorRunsAreInUse) {
+    buildFlameTables();
+#if defined(__x86_64__) || defined(__i386__)
+    const char* widest = __builtin_cpu_supports("avx2") ? "avx2" : "sse2";
+#else
+    const char* widest = "scalar";
+#endif
+    std::printf("flames: %s, frame copy: %s, widest on this processor: %s\n", flameKernelsInUse(),
+                frameCopyKernels(), widest);
+    EXPECT_STREQ(flameKernelsInUse(), widest);
+    EXPECT_STREQ(frameCopyKernels(), widest);
+}
+
+TEST(Kernels, ChoosingLoopsByHandIsReported) {
+    useFlameKernels(FlameKernels::Scalar);
+    EXPECT_STREQ(flameKernelsInUse(), "scalar");
+#if defined(__SSE2__)
+    useFlameKernels(FlameKernels::Sse2);
+    EXPECT_STREQ(flameKernelsInUse(), "sse2");
+#endif
+    buildFlameTables();
+}
