@@ -218,8 +218,11 @@ Picture landscape() {
     Random rnd(8);
     const int base[4] = {250, 290, 330, 370}, rough[4] = {90, 70, 55, 30};
     for (int k = 0; k < 4; ++k) {
-        const std::vector<int> hgt =
-            ridge(1024, base[k] - rnd.below(60), base[k] - rnd.below(60), rough[k], rnd);
+        // The order of the draws is fixed here: as arguments of one call, compilers differ on
+        // which is drawn first (the committed picture has the right end drawn first).
+        const int right = base[k] - rnd.below(60);
+        const int left = base[k] - rnd.below(60);
+        const std::vector<int> hgt = ridge(1024, left, right, rough[k], rnd);
         for (int x = 0; x < p.w; ++x) {
             const int top = clamp(hgt[(size_t)x * 1024 / p.w], 40, horizon);
             for (int y = top; y < horizon; ++y)

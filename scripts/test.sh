@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up, builds everything (native, both Windows builds and fuzzing) and runs every test
 # through ctest: the native unit tests, the tools, short fuzz runs, the checks of both Windows
-# builds' files and the Wine tests. The Wine tests run on the 32-bit build (the product) where
-# this machine runs 32-bit code, and on the 64-bit build where it does not; then the 32-bit
-# build's Wine tests are reported as skipped, with the reason (scripts/windows_build.py).
+# builds' files and the Wine tests; then the native suite again under AddressSanitizer with
+# UBSan and LeakSanitizer, and under ThreadSanitizer (scripts/sanitize.sh). The Wine tests run
+# on the 32-bit build (the product) where this machine runs 32-bit code, and on the 64-bit
+# build where it does not; then the 32-bit build's Wine tests are reported as skipped, with the
+# reason (scripts/windows_build.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +24,9 @@ for preset in native win32 win64 fuzz; do
 done
 
 ctest --test-dir build/native --output-on-failure -j "$jobs"
+
+# The native suite again under the sanitizers.
+for preset in asan tsan; do
+    echo "The native suite under the $preset preset"
+    QUORBEL_WERROR="$werror" QUORBEL_JOBS="$jobs" scripts/sanitize.sh "$preset"
+done

@@ -2,6 +2,7 @@
 // frame loop and the steps it calls.
 #pragma once
 #include "effects.h"
+#include "fake_platform.h"
 #include "frame_loop.h"
 #include "instance.h"
 #include "settings.h"
@@ -9,33 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-
-class FakePlatform : public FramePlatform {
-  public:
-    uint32_t ticks = 0;
-    uint32_t position = 0;
-    std::string title = "1. Artist - Title - Winamp";
-    int framesShown = 0;
-    int songTexts = 0;
-    std::string lastSongText;
-
-    uint32_t tickCount() override { return ticks; }
-    uint32_t playPosition() override { return position; }
-    void playerTitle(char* buffer, int size) override {
-        std::snprintf(buffer, size, "%s", title.c_str());
-    }
-    void drawSongText(const char* text) override {
-        ++songTexts;
-        lastSongText = text;
-    }
-    bool lockTextSurface(const uint8_t**, long*) override { return false; }
-    void unlockTextSurface() override {}
-    int bytesPerPixel() override { return 1; }
-    void copyFrame() override {}
-    void drawOverlay(const char*) override {}
-    void showFrame() override { ++framesShown; }
-};
 
 class FrameLoopTest : public ::testing::Test {
   protected:

@@ -16,7 +16,8 @@ if(GIFLIB_INCLUDE_DIR AND GIFLIB_LIBRARY)
     target_include_directories(gbm_interop_tests PRIVATE ${GIFLIB_INCLUDE_DIR})
     target_link_libraries(gbm_interop_tests PRIVATE gbm ${GIFLIB_LIBRARY} GTest::gtest GTest::gtest_main)
     target_compile_definitions(gbm_interop_tests PRIVATE GBM_INTEROP_BINARY_DIR="${CMAKE_BINARY_DIR}")
-    gtest_discover_tests(gbm_interop_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
+    gtest_discover_tests(gbm_interop_tests DISCOVERY_TIMEOUT 60
+                         PROPERTIES ${QUORBEL_UNIT_TEST_PROPERTIES})
 else()
     # Missing giflib must not pass unnoticed: install it with apt-get install -y libgif-dev.
     message(WARNING "giflib (libgif-dev) not found: the gbm interoperability tests cannot run")

@@ -1,4 +1,5 @@
 #include "errorlog.h"
+#include "fault_injection.h"
 #include "guard.h"
 #include "instance.h"
 #include "settings.h"
@@ -65,10 +66,7 @@ TEST_F(ErrorLogTest, AnOverlongTextIsCutToTheLineBuffer) {
 
 TEST_F(ErrorLogTest, AReportWritesFourLinesWithItsOwnCode) {
     settings.Log_Errors_To_File = 1;
-    guarded("palettes", 77, [] {
-        volatile int* nowhere = nullptr;
-        *nowhere = 1;
-    });
+    guarded("palettes", 77, [] { causeAccessViolation(); });
     EXPECT_EQ(plugin.errorCount, 1);
     EXPECT_EQ(lines(), (std::vector<std::string>{"Win32 Exception thrown:", "\t FILE: palettes",
                                                  "\t LINE #77",
@@ -77,10 +75,7 @@ TEST_F(ErrorLogTest, AReportWritesFourLinesWithItsOwnCode) {
 
 TEST_F(ErrorLogTest, NothingIsWrittenWhenLoggingIsOff) {
     settings.Log_Errors_To_File = 0;
-    guarded("pics", 1, [] {
-        volatile int* nowhere = nullptr;
-        *nowhere = 1;
-    });
+    guarded("pics", 1, [] { causeAccessViolation(); });
     EXPECT_EQ(plugin.errorCount, 1);
     EXPECT_TRUE(lines().empty());
     EXPECT_FALSE(logLineWritten());

@@ -1,3 +1,4 @@
+#include "fault_injection.h"
 #include "frame_fixture.h"
 #include "guard.h"
 
@@ -126,10 +127,7 @@ TEST_F(FrameLoopTest, BuffersAreExchangedAndTheGuardRowCleared) {
 
 TEST_F(FrameLoopTest, AFaultInAFrameStepIsCountedAndTheFrameGoesOn) {
     frameFaultHook = [](FrameStep step) {
-        if (step == FrameStep::Flame) {
-            volatile int* nowhere = nullptr;
-            *nowhere = 1;
-        }
+        if (step == FrameStep::Flame) causeAccessViolation();
     };
     frame();
     frame();

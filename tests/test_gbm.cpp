@@ -156,9 +156,11 @@ TEST(GbmWrite, RefusesWhatCannotBeWrittenAndReportsWriteErrors) {
     gbm_io_close(fd);
     fd = gbm_io_create("/dev/full", GBM_O_WRONLY);
     if (fd != -1) {
+        // A picture larger than the stream's buffer, so that writes reach the device.
         header.w = 640;
         header.h = 64;
-        EXPECT_EQ(gbm_write("/dev/full", fd, GBM_FT_GIF, &header, palette.data(), data.data(), ""),
+        const std::vector<uint8_t> large(640 * 64, 7);
+        EXPECT_EQ(gbm_write("/dev/full", fd, GBM_FT_GIF, &header, palette.data(), large.data(), ""),
                   GBM_ERR_WRITE);
         gbm_io_close(fd);
     }

@@ -18,8 +18,13 @@ if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
 
     # The Windows .exe files under Wine write the native files: on each build that the Wine
     # tests run (skipped while that build has not been built or Wine is missing), and reported
-    # as skipped, with the reason, for the 32-bit build where it cannot run.
-    foreach(build win32 win64)
+    # as skipped, with the reason, for the 32-bit build where it cannot run. Not in a sanitizer
+    # build: that runs the native suite only.
+    set(QUORBEL_TOOL_WINE_BUILDS win32 win64)
+    if(QUORBEL_SANITIZE)
+        set(QUORBEL_TOOL_WINE_BUILDS "")
+    endif()
+    foreach(build ${QUORBEL_TOOL_WINE_BUILDS})
         string(REPLACE "win" "wine" prefix ${build})
         if(NOT build IN_LIST QUORBEL_WINE_RUN_BUILDS)
             if(build STREQUAL "win32")

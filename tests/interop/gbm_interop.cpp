@@ -99,6 +99,12 @@ bool writeWithGiflib(const std::string& path, bool gif89, int screenW, int scree
             giflibColours(image.localColours ? image.localColours : 2, 40);
         ColorMapObject* localMap =
             image.localColours ? GifMakeMapObject(image.localColours, local.data()) : nullptr;
+        // giflib 5.2.1 drops its copy of the previous image's local table without freeing it
+        // when the next image has none (LeakSanitizer finds it): free it here first.
+        if (!localMap && gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         ok = ok && EGifPutImageDesc(gif, image.left, image.top, image.w, image.h, image.interlaced,
                                     localMap) == GIF_OK;
         // giflib takes the rows in the order the file stores them.
