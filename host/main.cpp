@@ -741,9 +741,10 @@ std::string describeAudio() {
 }
 
 int hostMain(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
     std::string error;
-    if (!parseHostOptions(args, options, error)) {
+    if (!expandArgumentFiles(std::vector<std::string>(argv + 1, argv + argc), args, error) ||
+        !parseHostOptions(args, options, error)) {
         // Report into the log file too when one was asked for.
         for (size_t i = 0; i + 1 < args.size(); ++i)
             if (args[i] == "--log") openEventLog(args[i + 1]);

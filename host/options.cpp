@@ -519,3 +519,35 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
     out = o;
     return true;
 }
+
+bool expandArgumentFiles(const std::vector<std::string>& args, std::vector<std::string>& out,
+                         std::string& error) {
+    out.clear();
+    for (const std::string& a : args) {
+        if (a.size() < 2 || a[0] != '@') {
+            out.push_back(a);
+            continue;
+        }
+        std::FILE* file = std::fopen(a.c_str() + 1, "rb");
+        if (!file) {
+            error = "cannot read the argument file " + a.substr(1);
+            return false;
+        }
+        std::string line;
+        bool pending = false;
+        for (int c; (c = std::fgetc(file)) != EOF;) {
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                out.push_back(line);
+                line.clear();
+                pending = false;
+            } else {
+                line.push_back(static_cast<char>(c));
+                pending = true;
+            }
+        }
+        if (pending) out.push_back(line);
+        std::fclose(file);
+    }
+    return true;
+}

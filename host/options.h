@@ -85,6 +85,13 @@ bool parseDialogStep(const std::string& text, DialogStep& step, std::string& err
 
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
 
+// Replaces every argument "@FILE" by the lines of FILE, one argument a line (a line end of
+// CR LF or LF; the last line may have none), for scripts longer than a command line may be
+// (32,767 characters on Windows). The lines are taken as they are, "@" included. False with a
+// reason when a file cannot be read.
+bool expandArgumentFiles(const std::vector<std::string>& args, std::vector<std::string>& out,
+                         std::string& error);
+
 // The usage text printed by --help.
 const char* hostUsage();
 

@@ -230,3 +230,36 @@ TEST(HostEvents, PluginNamesFollowThePlayers) {
     EXPECT_FALSE(isVisualisationPluginName("vis_.dll"));
     EXPECT_FALSE(isVisualisationPluginName("vis_quorbel.exe"));
 }
+
+// Scripts longer than a Windows command line come in argument files.
+TEST(HostOptions, ArgumentFilesStandForTheirLinesInPlace) {
+    const std::string name = std::string(QUORBEL_BINARY_DIR) + "/host_options_arguments.txt";
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("--key\r\n5:shift+w\n--set-title\n900:3. - x - Winamp\n--set-title\n20:\n"
+               "--title\n@kept",
+               file);
+    std::fclose(file);
+
+    std::vector<std::string> out;
+    std::string error;
+    ASSERT_TRUE(expandArgumentFiles({"--fast", "@" + name, "vis_a.dll"}, out, error)) << error;
+    const std::vector<std::string> expected = {
+        "--fast",      "--key", "5:shift+w", "--set-title", "900:3. - x - Winamp",
+        "--set-title", "20:",   "--title",   "@kept",       "vis_a.dll"};
+    EXPECT_EQ(out, expected);
+    HostOptions o;
+    // A line is never expanded again: "@kept" is the title.
+    ASSERT_TRUE(parseHostOptions(out, o, error)) << error;
+    EXPECT_EQ(o.title, "@kept");
+    ASSERT_EQ(o.keys.size(), 1u);
+    EXPECT_EQ(o.keys[0].frame, 5);
+    EXPECT_EQ(o.titles.size(), 2u);
+    std::remove(name.c_str());
+
+    // A lone "@" is an argument like any other.
+    ASSERT_TRUE(expandArgumentFiles({"@"}, out, error));
+    EXPECT_EQ(out, std::vector<std::string>{"@"});
+    EXPECT_FALSE(expandArgumentFiles({"@" + name}, out, error));
+    EXPECT_NE(error.find(name), std::string::npos);
+}
