@@ -20,30 +20,11 @@ if(TARGET spiralmaker AND TARGET hurricanemaker AND TARGET spaceflightmaker)
     # tests run (skipped while that build has not been built or Wine is missing), and reported
     # as skipped, with the reason, for the 32-bit build where it cannot run. Not in a sanitizer
     # build: that runs the native suite only.
-    set(QUORBEL_TOOL_WINE_BUILDS win32 win64)
-    if(QUORBEL_SANITIZE)
-        set(QUORBEL_TOOL_WINE_BUILDS "")
+    if(NOT QUORBEL_SANITIZE)
+        quorbel_wine_program_test(table_tools "the table tools of the 32-bit build under Wine"
+            300 sh ${CMAKE_SOURCE_DIR}/tests/tools_wine.sh <BUILD_DIR>/tools
+            $<TARGET_FILE_DIR:spaceflightmaker> ${CMAKE_BINARY_DIR}/wine_tools_<BUILD>)
     endif()
-    foreach(build ${QUORBEL_TOOL_WINE_BUILDS})
-        string(REPLACE "win" "wine" prefix ${build})
-        if(NOT build IN_LIST QUORBEL_WINE_RUN_BUILDS)
-            if(build STREQUAL "win32")
-                quorbel_skipped_32bit(${prefix}.table_tools
-                    "the table tools of the 32-bit build under Wine")
-            endif()
-            continue()
-        endif()
-        quorbel_windows_dir(${build} build_dir)
-        quorbel_wine_environment(${build} wine_environment)
-        add_test(NAME ${prefix}.table_tools
-            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools_wine.sh ${build_dir}/tools
-                    $<TARGET_FILE_DIR:spaceflightmaker> ${CMAKE_BINARY_DIR}/wine_tools_${build})
-        # Alone, like the other Wine tests: a Wine start beside another prefix's set-up has
-        # been seen to fail.
-        set_tests_properties(${prefix}.table_tools PROPERTIES SKIP_RETURN_CODE 77
-                             LABELS "wine;${prefix}" TIMEOUT 300 RUN_SERIAL TRUE
-                             ENVIRONMENT "${wine_environment}")
-    endforeach()
 endif()
 
 quorbel_fuzz_run(translation_table)

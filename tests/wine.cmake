@@ -44,7 +44,6 @@ foreach(build win32 win64)
         continue()
     endif()
     quorbel_windows_dir(${build} build_dir)
-    quorbel_wine_environment(${build} wine_environment)
     set(work ${CMAKE_BINARY_DIR}/wine-${build})
     set(state ${work}/state.json)
     set(environment
@@ -52,7 +51,7 @@ foreach(build win32 win64)
         QUORBEL_WINDOWS_DIR=${build_dir}
         QUORBEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
         PYTHONDONTWRITEBYTECODE=1
-        ${wine_environment})
+        ${QUORBEL_WINE_ENVIRONMENT_${build}})
 
     add_test(NAME ${prefix}.setup
         COMMAND ${Python3_EXECUTABLE} ${QUORBEL_WINE_DIR}/harness.py setup
