@@ -2,9 +2,9 @@
 // reported with "memcpy_us", a memcpy of the same number of destination bytes timed in the
 // same benchmark, and "x_memcpy", the copy's time as a multiple of that floor. Both are timed
 // in thread CPU time, so that a busy machine taking the processor away does not skew them.
-#include "display_copy.h"
-#include "palettes.h"
-#include "pixel_format.h"
+#include "frame/display_copy.h"
+#include "media/palettes.h"
+#include "media/pixel_format.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // Every flame and every wave at 640x480 and 320x200. Each resolution starts with a memcpy of
 // the frame (N bytes, buffer to buffer), the floor the flames are measured against: the
 // "xMemcpy" counter of a flame is its time over that of the memcpy measured just before it.
-#include "draw.h"
-#include "effects.h"
-#include "instance.h"
-#include "objects.h"
-#include "paths.h"
-#include "random.h"
+#include "effects/draw.h"
+#include "effects/effects.h"
+#include "base/instance.h"
+#include "effects/objects.h"
+#include "base/paths.h"
+#include "base/random.h"
 
 #include <benchmark/benchmark.h>
 

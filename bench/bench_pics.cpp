@@ -1,13 +1,13 @@
 // Pictures and screen shots at 640x480 and 320x200: reading a picture file (decode, flip and
 // scale to the frame), the scaling alone, writing a screen shot, and laying a picture into the
 // frame (the full copy and the pass that fills only black pixels).
-#include "frame_steps.h"
+#include "base/frame_steps.h"
 #include "gbm.h"
-#include "instance.h"
-#include "palettes.h"
-#include "paths.h"
-#include "pics.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "base/paths.h"
+#include "media/pics.h"
+#include "base/settings.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "random.h"
+#include "base/random.h"
 
 #include <benchmark/benchmark.h>
 

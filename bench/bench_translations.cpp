@@ -1,7 +1,7 @@
 // Translation tables: reading and resampling a table file, the per-frame pass next to the
 // memory floor of the same run, the built-in generators and the three table tools.
-#include "builtin_tables.h"
-#include "translation_table.h"
+#include "media/builtin_tables.h"
+#include "media/translation_table.h"
 
 #include <benchmark/benchmark.h>
 

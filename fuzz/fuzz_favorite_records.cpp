@@ -8,10 +8,10 @@
 // "Favorite_%u"/"Forbiden_%u" or with the fuzzed name, holding the record as it is, cut short
 // or repeated past the 526-byte record buffer, and both loads run over it: the tables must
 // stay within their sizes and every loaded index within its list.
-#include "favorite_records.h"
-#include "favorites.h"
-#include "palettes.h"
-#include "translations.h"
+#include "control/favorite_records.h"
+#include "control/favorites.h"
+#include "media/palettes.h"
+#include "media/translations.h"
 
 #include <algorithm>
 #include <cstdint>

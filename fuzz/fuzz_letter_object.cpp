@@ -1,11 +1,11 @@
 // Fuzzes the letter-object reader: each input is written as a letter file and loaded, and a
 // loaded object is turned once by the "Objects" wave on a small frame, so that odd coordinates
 // reach the drawing too.
-#include "draw.h"
-#include "effects.h"
-#include "instance.h"
-#include "objects.h"
-#include "paths.h"
+#include "effects/draw.h"
+#include "effects/effects.h"
+#include "base/instance.h"
+#include "effects/objects.h"
+#include "base/paths.h"
 
 #include <cstdint>
 #include <cstdio>

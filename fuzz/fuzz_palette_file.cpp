@@ -1,6 +1,6 @@
 // The ".map" reader on arbitrary bytes: it must never read outside the text, and whatever it
 // accepts must fill all 256 entries with flags 0.
-#include "palettes.h"
+#include "media/palettes.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 // 256-colour check, the flip and the scaling) into each frame size. The last byte picks the
 // resolution row and whether the picture's own colours are read.
 #include "gbm.h"
-#include "instance.h"
-#include "paths.h"
-#include "pics.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "base/paths.h"
+#include "media/pics.h"
+#include "base/settings.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes taking a player title apart: the song-text part into its 128 bytes and the intro text
 // into the 1024 bytes the frame loop gives it (and into a small buffer), each buffer exactly
 // that size on the heap so that AddressSanitizer sees any write past it.
-#include "songtext.h"
+#include "frame/songtext.h"
 
 #include <cstdint>
 #include <cstdlib>

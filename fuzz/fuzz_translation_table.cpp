@@ -1,7 +1,7 @@
 // Fuzzes the table reader with arbitrary file contents and lengths at every frame size: every
 // entry of the table must be written and stay within 0..width * height, the range that the
 // per-frame pass may read from a frame buffer of width * (height + 2) bytes.
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "events.h"
 #include "options.h"
 #include "sound.h"
-#include "vis_module.h"
+#include "base/vis_module.h"
 #include "win32_util.h"
 
 #include <windows.h>

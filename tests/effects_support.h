@@ -1,10 +1,10 @@
 // Test support for the effects: a frame of a chosen resolution with both buffers, the shared
 // tables built, and the wave state reset; restored when the test ends.
 #pragma once
-#include "draw.h"
-#include "effects.h"
-#include "instance.h"
-#include "random.h"
+#include "effects/draw.h"
+#include "effects/effects.h"
+#include "base/instance.h"
+#include "base/random.h"
 
 #include <cstdint>
 #include <random>

@@ -2,7 +2,7 @@
 // test, no text surface, and counts of what the loop asked for. The frame-loop tests and the
 // soak (tests/programs/soak.cpp) use it.
 #pragma once
-#include "frame_loop.h"
+#include "frame/frame_loop.h"
 
 #include <cstdint>
 #include <cstdio>

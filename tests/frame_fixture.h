@@ -1,11 +1,11 @@
 // A small frame (160 x 120) with the default settings and a fake platform, for tests of the
 // frame loop and the steps it calls.
 #pragma once
-#include "effects.h"
+#include "effects/effects.h"
 #include "fake_platform.h"
-#include "frame_loop.h"
-#include "instance.h"
-#include "settings.h"
+#include "frame/frame_loop.h"
+#include "base/instance.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Helpers for the translation table tests: a temporary folder that removes itself, whole-file
 // reads and record access.
 #pragma once
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <cstdint>
 #include <cstdio>

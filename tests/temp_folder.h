@@ -1,7 +1,7 @@
 // A fresh folder under the build tree for one test, removed afterwards; it is also the host
 // folder the plug-in's data paths resolve against.
 #pragma once
-#include "paths.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 

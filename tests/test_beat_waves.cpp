@@ -1,5 +1,5 @@
 #include "effects_support.h"
-#include "wave_state.h"
+#include "effects/wave_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "builtin_tables.h"
-#include "random.h"
+#include "media/builtin_tables.h"
+#include "base/random.h"
 #include "table_test_files.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <gtest/gtest.h>
 

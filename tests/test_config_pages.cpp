@@ -1,12 +1,12 @@
 // What the configuration pages show and store: slider conversions, combo lists and selections,
 // New Forbidden's fields and the change history that What's New lists.
-#include "config_pages.h"
+#include "control/config_pages.h"
 
-#include "effects.h"
-#include "palettes.h"
-#include "pics.h"
-#include "settings.h"
-#include "translations.h"
+#include "effects/effects.h"
+#include "media/palettes.h"
+#include "media/pics.h"
+#include "base/settings.h"
+#include "media/translations.h"
 
 #include <gtest/gtest.h>
 

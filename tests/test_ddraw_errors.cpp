@@ -1,4 +1,4 @@
-#include "ddraw_errors.h"
+#include "frame/ddraw_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "display_copy.h"
-#include "instance.h"
-#include "palettes.h"
-#include "pixel_format.h"
+#include "frame/display_copy.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "media/pixel_format.h"
 
 #include <gtest/gtest.h>
 

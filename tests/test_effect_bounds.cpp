@@ -3,9 +3,9 @@
 // pages (first with their ends against one, then their starts), so any read or write outside
 // faults, and everything an effect may not write is checked unchanged afterwards.
 #include "effects_support.h"
-#include "guard.h"
-#include "objects.h"
-#include "paths.h"
+#include "base/guard.h"
+#include "effects/objects.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 

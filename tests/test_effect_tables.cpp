@@ -1,4 +1,4 @@
-#include "effects.h"
+#include "effects/effects.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "favorite_records.h"
+#include "control/favorite_records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "effects_support.h"
-#include "flames.h"
+#include "effects/flames.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "fault_injection.h"
 #include "frame_fixture.h"
-#include "guard.h"
+#include "base/guard.h"
 
 TEST(AnalyserWeighting, RaisesHighBinsAndKeepsTheLowest) {
     uint8_t spectrum[2][576] = {};

@@ -1,8 +1,8 @@
-#include "errorlog.h"
+#include "base/errorlog.h"
 #include "fault_injection.h"
-#include "guard.h"
-#include "instance.h"
-#include "settings.h"
+#include "base/guard.h"
+#include "base/instance.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "display_copy.h"
-#include "effects.h"
-#include "flames.h"
+#include "frame/display_copy.h"
+#include "effects/effects.h"
+#include "effects/flames.h"
 
 #include <gtest/gtest.h>
 

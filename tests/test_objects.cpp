@@ -1,6 +1,6 @@
 #include "effects_support.h"
-#include "objects.h"
-#include "paths.h"
+#include "effects/objects.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "instance.h"
-#include "palettes.h"
-#include "paths.h"
-#include "pixel_format.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "base/paths.h"
+#include "media/pixel_format.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

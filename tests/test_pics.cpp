@@ -1,9 +1,9 @@
-#include "frame_steps.h"
+#include "base/frame_steps.h"
 #include "gbm.h"
-#include "instance.h"
-#include "palettes.h"
-#include "pics.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "media/pics.h"
+#include "base/settings.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
-#include "favorites.h"
-#include "instance.h"
-#include "keys.h"
+#include "control/favorites.h"
+#include "base/instance.h"
+#include "control/keys.h"
 #include "memory_key.h"
-#include "palettes.h"
-#include "random.h"
-#include "selection.h"
-#include "settings.h"
-#include "translations.h"
+#include "media/palettes.h"
+#include "base/random.h"
+#include "control/selection.h"
+#include "base/settings.h"
+#include "media/translations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "instance.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "frame_fixture.h"
-#include "objects.h"
-#include "random.h"
-#include "songtext.h"
+#include "effects/objects.h"
+#include "base/random.h"
+#include "frame/songtext.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The three table tools, run as processes, and their shared command-line helpers.
-#include "builtin_tables.h"
+#include "media/builtin_tables.h"
 #include "table_test_files.h"
 #include "tool_common.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <gtest/gtest.h>
 

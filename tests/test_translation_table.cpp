@@ -1,5 +1,5 @@
 #include "table_test_files.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <gtest/gtest.h>
 

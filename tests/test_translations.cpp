@@ -1,8 +1,8 @@
-#include "instance.h"
-#include "settings.h"
+#include "base/instance.h"
+#include "base/settings.h"
 #include "temp_folder.h"
-#include "translation_table.h"
-#include "translations.h"
+#include "media/translation_table.h"
+#include "media/translations.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 // fastest of several rounds, which keeps the ratios steady on a busy machine.
 //
 //   kernel_ratios [rounds]     (default 15)
-#include "display_copy.h"
-#include "effects.h"
-#include "flames.h"
-#include "instance.h"
-#include "palettes.h"
+#include "frame/display_copy.h"
+#include "effects/effects.h"
+#include "effects/flames.h"
+#include "base/instance.h"
+#include "media/palettes.h"
 
 #include <algorithm>
 #include <chrono>

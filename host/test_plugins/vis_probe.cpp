@@ -21,7 +21,7 @@
 //   QUORBEL_PROBE_DDRAW=1            present the pattern through DirectDraw (an off-screen
 //                                    surface blitted to the primary surface, clipped to the
 //                                    window) instead of GDI, as windowed plug-ins do
-#include "vis_module.h"
+#include "base/vis_module.h"
 
 #include <windows.h>
 #include <ddraw.h>

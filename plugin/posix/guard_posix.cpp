@@ -1,8 +1,8 @@
 // Native fault guard: signal handlers on an alternate stack jump back to the innermost active
 // guard of the faulting thread. Signals map onto the Windows exception codes of the same
 // meaning so that reports read the same on both builds.
-#include "errorlog.h"
-#include "guard.h"
+#include "base/errorlog.h"
+#include "base/guard.h"
 
 #include <csetjmp>
 #include <csignal>

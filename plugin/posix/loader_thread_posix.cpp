@@ -1,4 +1,4 @@
-#include "loader_thread.h"
+#include "base/loader_thread.h"
 
 #include <cerrno>
 #include <ctime>

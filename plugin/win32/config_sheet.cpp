@@ -1,15 +1,15 @@
-#include "config_sheet.h"
+#include "win32/config_sheet.h"
 
-#include "builtin_tables.h"
-#include "config_pages.h"
-#include "favorites_store.h"
-#include "instance.h"
-#include "palettes.h"
-#include "paths.h"
-#include "pics.h"
-#include "resource_ids.h"
-#include "settings.h"
-#include "translations.h"
+#include "media/builtin_tables.h"
+#include "control/config_pages.h"
+#include "win32/favorites_store.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "base/paths.h"
+#include "media/pics.h"
+#include "resources/resource_ids.h"
+#include "base/settings.h"
+#include "media/translations.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 // The configuration property sheet of Config and its New Forbidden dialog.
 #pragma once
-#include "favorites.h"
-#include "settings.h"
+#include "control/favorites.h"
+#include "base/settings.h"
 
 // Runs the modal sheet of ten pages owned by parent; returns when it closes. The pages show the
 // settings record, the file lists and the favourite and forbidden tables as loaded, and OK

@@ -1,8 +1,8 @@
-#include "favorites_store.h"
+#include "win32/favorites_store.h"
 
-#include "favorite_records.h"
-#include "favorites.h"
-#include "keymng.h"
+#include "control/favorite_records.h"
+#include "control/favorites.h"
+#include "win32/keymng.h"
 
 #include <cstdio>
 

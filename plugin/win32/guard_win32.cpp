@@ -1,7 +1,7 @@
 // Windows fault guard: a vectored exception handler notices processor and system exceptions
 // on a thread that has an active guard, stores the code and jumps back to the guard.
-#include "errorlog.h"
-#include "guard.h"
+#include "base/errorlog.h"
+#include "base/guard.h"
 
 #include <windows.h>
 #include <malloc.h>

@@ -1,6 +1,6 @@
-#include "keymng.h"
+#include "win32/keymng.h"
 
-#include "guard.h"
+#include "base/guard.h"
 
 #include <cstdio>
 #include <cstdlib>

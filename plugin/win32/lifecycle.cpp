@@ -1,22 +1,22 @@
-#include "plugin_lifecycle.h"
+#include "win32/plugin_lifecycle.h"
 
-#include "config_sheet.h"
-#include "effects.h"
-#include "frame_steps.h"
-#include "favorites_store.h"
-#include "keys.h"
+#include "win32/config_sheet.h"
+#include "effects/effects.h"
+#include "effects/objects.h"
+#include "base/frame_steps.h"
+#include "win32/favorites_store.h"
+#include "control/keys.h"
 #include "gbm.h"
-#include "palettes.h"
-#include "pics.h"
-#include "presentation.h"
-#include "keymng.h"
-#include "loading_dialog.h"
-#include "objects_hook.h"
-#include "settings_dialogs.h"
-#include "translations.h"
-#include "guard.h"
-#include "instance.h"
-#include "settings.h"
+#include "media/palettes.h"
+#include "media/pics.h"
+#include "win32/presentation.h"
+#include "win32/keymng.h"
+#include "win32/loading_dialog.h"
+#include "win32/settings_dialogs.h"
+#include "media/translations.h"
+#include "base/guard.h"
+#include "base/instance.h"
+#include "base/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -159,7 +159,7 @@ long applyStartPalette() {
 }
 
 void releaseRunResources() {
-    freeCurrentObject();
+    freeLetterObject();
     if (settings.Load_All_Palettes) guarded("palettes", __LINE__, [] { freePalettes(); });
     shutDownPictures();
     shutDownTranslations();

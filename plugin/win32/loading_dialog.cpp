@@ -1,7 +1,7 @@
-#include "loading_dialog.h"
+#include "win32/loading_dialog.h"
 
-#include "instance.h"
-#include "resource_ids.h"
+#include "base/instance.h"
+#include "resources/resource_ids.h"
 
 #include <windows.h>
 #include <commctrl.h>

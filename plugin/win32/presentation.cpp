@@ -1,20 +1,18 @@
-#include "presentation.h"
+#include "win32/presentation.h"
 
-#include "effects.h"
-#include "instance.h"
-#include "random.h"
+#include "effects/effects.h"
+#include "base/instance.h"
+#include "base/random.h"
+#include "frame/ddraw_errors.h"
+#include "frame/display_copy.h"
+#include "media/palettes.h"
+#include "media/pixel_format.h"
 
 #include <windows.h>
 #include <ddraw.h>
 
 #include <cstdio>
 #include <cstring>
-
-#if __has_include("display_copy.h")
-#include "ddraw_errors.h"
-#include "display_copy.h"
-#include "palettes.h"
-#include "pixel_format.h"
 
 namespace {
 IDirectDraw* directDraw = nullptr;
@@ -271,39 +269,3 @@ void markWindowMoved() {
 void directDrawErrorText(long code, char* buffer, unsigned size) {
     DirectDrawErrorText(code, buffer, size);
 }
-
-#else
-// Until the frame copy and palettes land every step succeeds and nothing is shown.
-struct PaletteBlock {};
-long createDirectDraw() {
-    return 0;
-}
-bool directDrawExists() {
-    return true;
-}
-bool checkDesktopFormat() {
-    return true;
-}
-long setupPresentation() {
-    return 0;
-}
-long setDisplayPalette(const PaletteBlock&) {
-    return 0;
-}
-void presentFrameCopy() {}
-void presentOverlay(const char*) {}
-void presentShow() {}
-bool lockTextSurface(const uint8_t**, long*) {
-    return false;
-}
-void unlockTextSurface() {}
-void drawTextSurface(const char*) {}
-int presentationBytesPerPixel() {
-    return 1;
-}
-void releasePresentation() {}
-void markWindowMoved() {}
-void directDrawErrorText(long code, char* buffer, unsigned size) {
-    std::snprintf(buffer, size, "%s", code == 0 ? "OK!!!" : "Unknown DirectDraw error");
-}
-#endif

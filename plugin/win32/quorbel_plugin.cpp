@@ -1,19 +1,19 @@
 // The plug-in's entry points: the exported header, the module record, Config, Init, Render and
 // Quit, the plug-in window and its procedure.
-#include "effects.h"
-#include "errorlog.h"
-#include "frame_loop.h"
-#include "guard.h"
-#include "instance.h"
-#include "palettes.h"
-#include "paths.h"
-#include "plugin_lifecycle.h"
-#include "presentation.h"
-#include "random.h"
-#include "settings.h"
-#include "test_hooks.h"
-#include "vis_module.h"
-#include "window_proc.h"
+#include "effects/effects.h"
+#include "base/errorlog.h"
+#include "frame/frame_loop.h"
+#include "base/guard.h"
+#include "base/instance.h"
+#include "media/palettes.h"
+#include "base/paths.h"
+#include "win32/plugin_lifecycle.h"
+#include "win32/presentation.h"
+#include "base/random.h"
+#include "base/settings.h"
+#include "win32/test_hooks.h"
+#include "base/vis_module.h"
+#include "win32/window_proc.h"
 
 #include <windows.h>
 

@@ -5,7 +5,6 @@ add_executable(registry_check ${CMAKE_SOURCE_DIR}/tests/programs/registry_check.
                               ${CMAKE_CURRENT_SOURCE_DIR}/keymng.cpp)
 target_compile_definitions(registry_check PRIVATE QUORBEL_TEST_HOOKS)
 target_compile_options(registry_check PRIVATE ${QUORBEL_WARNINGS})
-target_include_directories(registry_check PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 # The fault guard and the error log come from the core.
 target_link_libraries(registry_check PRIVATE quorbel_core advapi32)
 target_link_options(registry_check PRIVATE -static -static-libgcc -static-libstdc++)

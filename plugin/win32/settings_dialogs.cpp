@@ -1,8 +1,8 @@
-#include "settings_dialogs.h"
+#include "win32/settings_dialogs.h"
 
-#include "config_pages.h"
-#include "paths.h"
-#include "resource_ids.h"
+#include "control/config_pages.h"
+#include "base/paths.h"
+#include "resources/resource_ids.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -11,10 +11,7 @@
 #include <cstring>
 #include <string>
 
-#if __has_include("builtin_tables.h")
-#include "builtin_tables.h"
-#define QUORBEL_HAVE_TABLES 1
-#endif
+#include "media/builtin_tables.h"
 
 namespace {
 struct DialogContext {
@@ -29,11 +26,7 @@ void advanceProgress(int position, void* context) {
 void generateTables(HWND dialog) {
     HWND progress = GetDlgItem(dialog, IDC_FIRST_RUN_PROGRESS);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-#ifdef QUORBEL_HAVE_TABLES
     generateBuiltInTables(dataFolder("tabs"), true, advanceProgress, progress);
-#else
-    for (int position = 1; position <= 5; ++position) advanceProgress(position, progress);
-#endif
     SetCursor(previous);
 }
 

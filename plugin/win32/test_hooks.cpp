@@ -1,9 +1,9 @@
-#include "test_hooks.h"
+#include "win32/test_hooks.h"
 
-#include "frame_loop.h"
+#include "frame/frame_loop.h"
 
 #ifdef QUORBEL_TEST_HOOKS
-#include "instance.h"
+#include "base/instance.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
-#include "window_proc.h"
+#include "win32/window_proc.h"
 
-#include "guard.h"
-#include "keys.h"
-#include "presentation.h"
-#include "vis_module.h"
+#include "base/guard.h"
+#include "control/keys.h"
+#include "win32/presentation.h"
+#include "base/vis_module.h"
 
 namespace {
 const char kSource[] = "quorbel_plugin";

@@ -23,7 +23,7 @@
 // readBinary reads into a buffer of CAPACITY bytes followed by guard bytes; data shows the
 // CAPACITY bytes, guard whether the bytes after them are untouched. Texts are printed with \\,
 // \" and \xHH escapes. Exit code 0, or 2 for a bad command line.
-#include "keymng.h"
+#include "win32/keymng.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Writes the five built-in tables natively into a folder, from a thread whose random state
 // starts at 1 (as the plug-in's first-run dialog does), so a Wine test can compare them with
 // the tables the DLL wrote.
-#include "builtin_tables.h"
+#include "media/builtin_tables.h"
 
 #include <cstdio>
 

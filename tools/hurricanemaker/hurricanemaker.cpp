@@ -1,9 +1,9 @@
 // hurricanemaker: writes a translation table that looks like a satellite view of a
 // hurricane: pixels circle an eye, fast near it and slower further out. The random source is
 // never seeded, so the same arguments always give the same file.
-#include "random.h"
+#include "base/random.h"
 #include "tool_common.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,9 +2,9 @@
 // pixel streams outward from the screen centre and new stars are born near it. A fifth
 // argument reverses the flow. The random source is never seeded, so the same arguments always
 // give the same file; with the defaults it is the plug-in's built-in "space.tab".
-#include "random.h"
+#include "base/random.h"
 #include "tool_common.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // its nearest spiral centre by a small angle and moves a little along the radius, with a
 // little randomness per pixel. The random source is seeded from the clock, so every run
 // gives a new table.
-#include "random.h"
+#include "base/random.h"
 #include "tool_common.h"
-#include "translation_table.h"
+#include "media/translation_table.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,0 +1,579 @@
+#include "frame/display_copy.h"
+
+#include "base/instance.h"
+#include "media/pixel_format.h"
+
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+// AVX2 where the processor has it, chosen per copy, in every build (see flames.cpp for the
+// stack alignment of the 32-bit build).
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUORBEL_COPY_AVX2 1
+#endif
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#error "the frame copy packs pixels into little-endian words"
+#endif
+
+PixelFormat pixelFormat;
+
+namespace {
+
+// Each depth converts four source indices at a time into a group of four pixels in memory
+// order. The 16- and 24-bit converters look pixels up in tables that hold each pixel already
+// shifted to its place in the group, built from the palette at the start of each copy (a few
+// kilobytes, a small fraction of one frame's work), so that a pixel costs one look-up and one
+// OR.
+
+struct Convert8 {
+    static constexpr int kBytes = 1;
+    using Group = uint32_t;
+    Group group(uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return uint32_t(a) | (uint32_t(b) << 8) | (uint32_t(c) << 16) | (uint32_t(d) << 24);
+    }
+    // The same four pixels in the opposite order.
+    Group reversed(const Group& g, uint8_t, uint8_t, uint8_t, uint8_t) const {
+        return (g >> 24) | ((g >> 8) & 0xFF00u) | ((g << 8) & 0xFF0000u) | (g << 24);
+    }
+    static void put(uint8_t* out, const Group& g) { std::memcpy(out, &g, 4); }
+    void putOne(uint8_t* out, uint8_t index) const { *out = index; }
+};
+
+struct Convert16 {
+    static constexpr int kBytes = 2;
+    using Group = uint64_t;
+    uint64_t shifted[4][256]; // pixel << 0, 16, 32, 48
+    explicit Convert16(const PaletteBlock& palette) {
+        for (int i = 0; i < kPaletteColours; ++i)
+            for (int k = 0; k < 4; ++k) shifted[k][i] = uint64_t(palette.pixels16[i]) << (16 * k);
+    }
+    Group group(uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return shifted[0][a] | shifted[1][b] | shifted[2][c] | shifted[3][d];
+    }
+    Group reversed(const Group& g, uint8_t, uint8_t, uint8_t, uint8_t) const {
+        const uint64_t halves = (g << 32) | (g >> 32);
+        return ((halves & 0x0000FFFF0000FFFFull) << 16) | ((halves >> 16) & 0x0000FFFF0000FFFFull);
+    }
+    static void put(uint8_t* out, const Group& g) { std::memcpy(out, &g, 8); }
+    void putOne(uint8_t* out, uint8_t index) const {
+        const uint16_t pixel = static_cast<uint16_t>(shifted[0][index]);
+        std::memcpy(out, &pixel, 2);
+    }
+};
+
+// Four 3-byte pixels A B C D are 12 bytes: an 8-byte word A | B << 24 | C << 48 and a 4-byte
+// word C >> 16 | D << 8.
+struct Convert24 {
+    static constexpr int kBytes = 3;
+    struct Group {
+        uint64_t low;
+        uint32_t high;
+    };
+    uint64_t lowA[256], lowB[256], lowC[256];
+    uint32_t highC[256], highD[256];
+    explicit Convert24(const PaletteBlock& palette) {
+        for (int i = 0; i < kPaletteColours; ++i) {
+            const uint32_t p = palette.pixels32[i] & 0xFFFFFFu;
+            lowA[i] = p;
+            lowB[i] = uint64_t(p) << 24;
+            lowC[i] = uint64_t(p) << 48;
+            highC[i] = p >> 16;
+            highD[i] = p << 8;
+        }
+    }
+    Group group(uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return Group{lowA[a] | lowB[b] | lowC[c], highC[c] | highD[d]};
+    }
+    Group reversed(const Group&, uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return group(d, c, b, a);
+    }
+    static void put(uint8_t* out, const Group& g) {
+        std::memcpy(out, &g.low, 8);
+        std::memcpy(out + 8, &g.high, 4);
+    }
+    void putOne(uint8_t* out, uint8_t index) const {
+        const uint32_t p = static_cast<uint32_t>(lowA[index]);
+        out[0] = static_cast<uint8_t>(p);
+        out[1] = static_cast<uint8_t>(p >> 8);
+        out[2] = static_cast<uint8_t>(p >> 16);
+    }
+};
+
+// 32 bits: each pixel is pixels32 of its index as it stands; four pixels are two 8-byte words.
+struct Convert32 {
+    static constexpr int kBytes = 4;
+    struct Group {
+        uint64_t low;
+        uint64_t high;
+    };
+    const uint32_t* pixels;
+    explicit Convert32(const PaletteBlock& palette) : pixels(palette.pixels32) {}
+    Group group(uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return Group{pixels[a] | (uint64_t(pixels[b]) << 32),
+                     pixels[c] | (uint64_t(pixels[d]) << 32)};
+    }
+    Group reversed(const Group&, uint8_t a, uint8_t b, uint8_t c, uint8_t d) const {
+        return group(d, c, b, a);
+    }
+    static void put(uint8_t* out, const Group& g) {
+        std::memcpy(out, &g.low, 8);
+        std::memcpy(out + 8, &g.high, 8);
+    }
+    void putOne(uint8_t* out, uint8_t index) const { std::memcpy(out, &pixels[index], 4); }
+};
+
+// One destination row (and, with TwoRows, the same pixels into a second row) from source
+// pixels src[0], src[1], ... in order.
+template <class C, bool TwoRows>
+void straightRow(const C& convert, const uint8_t* src, int width, uint8_t* rowA, uint8_t* rowB) {
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const typename C::Group g = convert.group(src[x], src[x + 1], src[x + 2], src[x + 3]);
+        C::put(rowA + x * C::kBytes, g);
+        if (TwoRows) C::put(rowB + x * C::kBytes, g);
+    }
+    for (; x < width; ++x) {
+        convert.putOne(rowA + x * C::kBytes, src[x]);
+        if (TwoRows) convert.putOne(rowB + x * C::kBytes, src[x]);
+    }
+}
+
+// Destination pixels k (the left copy, running rightwards) and width-1-k (the right copy,
+// running leftwards) both show src[2k]; pixels from k = start on.
+template <class C, bool TwoRows>
+void mirroredRowFrom(const C& convert, int start, const uint8_t* src, int width, uint8_t* rowA,
+                     uint8_t* rowB) {
+    const int leftCount = (width + 1) / 2; // an odd width's middle pixel belongs to the left
+    const int rightCount = width / 2;
+    int k = start;
+    for (; k + 4 <= rightCount; k += 4) {
+        const uint8_t i0 = src[2 * k], i1 = src[2 * k + 2], i2 = src[2 * k + 4],
+                      i3 = src[2 * k + 6];
+        const typename C::Group left = convert.group(i0, i1, i2, i3);
+        const typename C::Group right = convert.reversed(left, i0, i1, i2, i3);
+        const int rightOffset = (width - 4 - k) * C::kBytes;
+        C::put(rowA + k * C::kBytes, left);
+        C::put(rowA + rightOffset, right);
+        if (TwoRows) {
+            C::put(rowB + k * C::kBytes, left);
+            C::put(rowB + rightOffset, right);
+        }
+    }
+    for (; k < leftCount; ++k) {
+        const uint8_t index = src[2 * k];
+        convert.putOne(rowA + k * C::kBytes, index);
+        if (TwoRows) convert.putOne(rowB + k * C::kBytes, index);
+        if (k < rightCount) {
+            convert.putOne(rowA + (width - 1 - k) * C::kBytes, index);
+            if (TwoRows) convert.putOne(rowB + (width - 1 - k) * C::kBytes, index);
+        }
+    }
+}
+
+template <class C, bool TwoRows>
+void mirroredRow(const C& convert, const uint8_t* src, int width, uint8_t* rowA, uint8_t* rowB) {
+    mirroredRowFrom<C, TwoRows>(convert, 0, src, width, rowA, rowB);
+}
+
+#if defined(__SSE2__)
+// 8 bits: sixteen pixels at a time. The even source bytes are packed into the left copy, and
+// the same sixteen bytes reversed make the right copy.
+template <bool TwoRows>
+void mirroredRow8Sse2(const Convert8& convert, const uint8_t* src, int width, uint8_t* rowA,
+                      uint8_t* rowB) {
+    const int rightCount = width / 2;
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    int k = 0;
+    for (; k + 16 <= rightCount; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k + 16));
+        const __m128i left =
+            _mm_packus_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(b, lowBytes));
+        __m128i right = _mm_or_si128(_mm_slli_epi16(left, 8), _mm_srli_epi16(left, 8));
+        right = _mm_shufflelo_epi16(right, _MM_SHUFFLE(0, 1, 2, 3));
+        right = _mm_shufflehi_epi16(right, _MM_SHUFFLE(0, 1, 2, 3));
+        right = _mm_shuffle_epi32(right, _MM_SHUFFLE(1, 0, 3, 2));
+        const int rightOffset = width - 16 - k;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + k), left);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + rightOffset), right);
+        if (TwoRows) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + k), left);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + rightOffset), right);
+        }
+    }
+    mirroredRowFrom<Convert8, TwoRows>(convert, k, src, width, rowA, rowB);
+}
+#endif
+
+#if QUORBEL_COPY_AVX2
+// 16 and 24 bits with AVX2: the palette look-up is a gather of eight 32-bit pixels at a time,
+// which costs fewer instructions than eight scalar look-ups; the pixels are then packed to
+// their depth in registers and written with wide stores. The remaining pixels of a row go
+// through the group converters.
+#define COPY_AVX2 __attribute__((target("avx2")))
+
+// pixels16 widened to 32-bit entries once per frame (1 KB): gathering 32 bits straight from the
+// 16-bit entries and masking was measured slower (4.1x instead of 3.5x memcpy at 640x480).
+struct Avx2Rows16 {
+    uint32_t wide[kPaletteColours]; // pixels16, one per 32-bit entry
+    const Convert16& convert;
+    Avx2Rows16(const PaletteBlock& palette, const Convert16& c) : convert(c) {
+        for (int i = 0; i < kPaletteColours; ++i) wide[i] = palette.pixels16[i];
+    }
+};
+
+// The 16-bit pixels of eight indices (32-bit lanes) and eight more, in index order.
+COPY_AVX2 inline __m256i lookUp16(const uint32_t* wide, __m256i first, __m256i second) {
+    const int* table = reinterpret_cast<const int*>(wide);
+    const __m256i packed = _mm256_packus_epi32(_mm256_i32gather_epi32(table, first, 4),
+                                               _mm256_i32gather_epi32(table, second, 4));
+    return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+COPY_AVX2 inline void store256(uint8_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+template <bool TwoRows>
+COPY_AVX2 void straightRow16Avx2(const Avx2Rows16& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i idx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+        const __m256i pixels = lookUp16(r.wide, _mm256_cvtepu8_epi32(idx),
+                                        _mm256_cvtepu8_epi32(_mm_srli_si128(idx, 8)));
+        store256(rowA + 2 * x, pixels);
+        if (TwoRows) store256(rowB + 2 * x, pixels);
+    }
+    straightRow<Convert16, TwoRows>(r.convert, src + x, width - x, rowA + 2 * x,
+                                    TwoRows ? rowB + 2 * x : nullptr);
+}
+
+// Sixteen pixels of the left copy from the even bytes of 32 source bytes; the same pixels in
+// reverse order are the right copy.
+template <bool TwoRows>
+COPY_AVX2 void mirroredRow16Avx2(const Avx2Rows16& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int rightCount = width / 2;
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+    const __m256i reverseWords =
+        _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12, 13, 10,
+                         11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    int k = 0;
+    for (; k + 16 <= rightCount; k += 16) {
+        const __m256i even = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k)), lowBytes);
+        const __m256i left = lookUp16(r.wide, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(even)),
+                                      _mm256_cvtepu16_epi32(_mm256_extracti128_si256(even, 1)));
+        const __m256i right = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(left, reverseWords),
+                                                       _MM_SHUFFLE(1, 0, 3, 2));
+        const int rightOffset = 2 * (width - 16 - k);
+        store256(rowA + 2 * k, left);
+        store256(rowA + rightOffset, right);
+        if (TwoRows) {
+            store256(rowB + 2 * k, left);
+            store256(rowB + rightOffset, right);
+        }
+    }
+    mirroredRowFrom<Convert16, TwoRows>(r.convert, k, src, width, rowA, rowB);
+}
+
+struct Avx2RowFns16 {
+    static void straight(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a) {
+        straightRow16Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void straight2(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow16Avx2<true>(r, s, w, a, b);
+    }
+    static void mirrored(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow16Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void mirrored2(const Avx2Rows16& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow16Avx2<true>(r, s, w, a, b);
+    }
+};
+
+struct Avx2Rows24 {
+    const uint32_t* pixels32;
+    const Convert24& convert;
+};
+
+// Eight pixels a step: each 128-bit half of the gathered pixels is packed to twelve bytes and
+// stored with a 16-byte store whose last four bytes the next store overwrites. The step's
+// second store reaches four bytes into pixels x+8 and x+9, so it runs only while those exist;
+// they are written afterwards.
+template <bool TwoRows>
+COPY_AVX2 void straightRow24Avx2(const Avx2Rows24& r, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(r.pixels32);
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 10 <= width; x += 8) {
+        const __m256i idx =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x)));
+        const __m256i packed = _mm256_shuffle_epi8(_mm256_i32gather_epi32(table, idx, 4), pack);
+        const __m128i low = _mm256_castsi256_si128(packed);
+        const __m128i high = _mm256_extracti128_si256(packed, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + 3 * x), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rowA + 3 * x + 12), high);
+        if (TwoRows) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + 3 * x), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rowB + 3 * x + 12), high);
+        }
+    }
+    straightRow<Convert24, TwoRows>(r.convert, src + x, width - x, rowA + 3 * x,
+                                    TwoRows ? rowB + 3 * x : nullptr);
+}
+
+struct Avx2RowFns24 {
+    static void straight(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a) {
+        straightRow24Avx2<false>(r, s, w, a, nullptr);
+    }
+    static void straight2(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow24Avx2<true>(r, s, w, a, b);
+    }
+    static void mirrored(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow<Convert24, false>(r.convert, s, w, a, nullptr);
+    }
+    static void mirrored2(const Avx2Rows24& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow<Convert24, true>(r.convert, s, w, a, b);
+    }
+};
+
+// 32 bits: a gather of eight pixels is eight finished pixels.
+template <bool TwoRows>
+COPY_AVX2 void straightRow32Avx2(const Convert32& c, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(c.pixels);
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i idx =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x)));
+        const __m256i pixels = _mm256_i32gather_epi32(table, idx, 4);
+        store256(rowA + 4 * x, pixels);
+        if (TwoRows) store256(rowB + 4 * x, pixels);
+    }
+    straightRow<Convert32, TwoRows>(c, src + x, width - x, rowA + 4 * x,
+                                    TwoRows ? rowB + 4 * x : nullptr);
+}
+
+// Eight pixels of the left copy from the even bytes of 16 source bytes; the same eight in
+// reverse lane order are the right copy.
+template <bool TwoRows>
+COPY_AVX2 void mirroredRow32Avx2(const Convert32& c, const uint8_t* src, int width, uint8_t* rowA,
+                                 uint8_t* rowB) {
+    const int* table = reinterpret_cast<const int*>(c.pixels);
+    const int rightCount = width / 2;
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const __m256i reverseLanes = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int k = 0;
+    for (; k + 8 <= rightCount; k += 8) {
+        const __m128i even =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k)), lowBytes);
+        const __m256i left = _mm256_i32gather_epi32(table, _mm256_cvtepu16_epi32(even), 4);
+        const __m256i right = _mm256_permutevar8x32_epi32(left, reverseLanes);
+        const int rightOffset = 4 * (width - 8 - k);
+        store256(rowA + 4 * k, left);
+        store256(rowA + rightOffset, right);
+        if (TwoRows) {
+            store256(rowB + 4 * k, left);
+            store256(rowB + rightOffset, right);
+        }
+    }
+    mirroredRowFrom<Convert32, TwoRows>(c, k, src, width, rowA, rowB);
+}
+
+struct Avx2RowFns32 {
+    static void straight(const Convert32& c, const uint8_t* s, int w, uint8_t* a) {
+        straightRow32Avx2<false>(c, s, w, a, nullptr);
+    }
+    static void straight2(const Convert32& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow32Avx2<true>(c, s, w, a, b);
+    }
+    static void mirrored(const Convert32& c, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow32Avx2<false>(c, s, w, a, nullptr);
+    }
+    static void mirrored2(const Convert32& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow32Avx2<true>(c, s, w, a, b);
+    }
+};
+
+bool processorHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+inline uint8_t* rowAt(uint8_t* destination, long pitch, int y) {
+    return destination + static_cast<ptrdiff_t>(y) * pitch;
+}
+
+// The row kernels of one depth; 8 bits replaces the straight rows by plain copies and, with
+// SSE2, the mirrored rows by vector code.
+template <class C> struct Rows {
+    static void straight(const C& c, const uint8_t* s, int w, uint8_t* a) {
+        straightRow<C, false>(c, s, w, a, nullptr);
+    }
+    static void straight2(const C& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        straightRow<C, true>(c, s, w, a, b);
+    }
+    static void mirrored(const C& c, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow<C, false>(c, s, w, a, nullptr);
+    }
+    static void mirrored2(const C& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow<C, true>(c, s, w, a, b);
+    }
+};
+
+struct FastRows8 {
+    static void straight(const Convert8&, const uint8_t* s, int w, uint8_t* a) {
+        std::memcpy(a, s, static_cast<size_t>(w));
+    }
+    static void straight2(const Convert8&, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        std::memcpy(a, s, static_cast<size_t>(w));
+        std::memcpy(b, s, static_cast<size_t>(w));
+    }
+#if defined(__SSE2__)
+    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow8Sse2<false>(c, s, w, a, nullptr);
+    }
+    static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow8Sse2<true>(c, s, w, a, b);
+    }
+#else
+    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
+        Rows<Convert8>::mirrored(c, s, w, a);
+    }
+    static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        Rows<Convert8>::mirrored2(c, s, w, a, b);
+    }
+#endif
+};
+
+// One loop per display function; R supplies the row kernels of the depth.
+template <class R, class C>
+void copyRows(const C& convert, const uint8_t* frame, int width, int height, int display,
+              uint8_t* destination, long pitch) {
+    const size_t stride = static_cast<size_t>(width);
+    switch (display) {
+    case kDisplayKaleidoscope:
+    case kDisplayWeidth: {
+        const bool mirrored = display == kDisplayKaleidoscope;
+        // Rows r and height-1-r show source row 2r; an odd height's middle row shows the last.
+        for (int r = 0; r < (height + 1) / 2; ++r) {
+            const uint8_t* src = frame + 2 * static_cast<size_t>(r) * stride;
+            uint8_t* top = rowAt(destination, pitch, r);
+            if (r < height / 2) {
+                uint8_t* bottom = rowAt(destination, pitch, height - 1 - r);
+                if (mirrored)
+                    R::mirrored2(convert, src, width, top, bottom);
+                else
+                    R::straight2(convert, src, width, top, bottom);
+            } else if (mirrored) {
+                R::mirrored(convert, src, width, top);
+            } else {
+                R::straight(convert, src, width, top);
+            }
+        }
+        break;
+    }
+    case kDisplayHeight:
+        for (int y = 0; y < height; ++y)
+            R::mirrored(convert, frame + y * stride, width, rowAt(destination, pitch, y));
+        break;
+    default:
+        for (int y = 0; y < height; ++y)
+            R::straight(convert, frame + y * stride, width, rowAt(destination, pitch, y));
+        break;
+    }
+}
+
+template <bool Fast>
+void copyFrameWith(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
+                   long pitch, int pixelDepth, const PaletteBlock& palette) {
+    if (!frame || !destination || width <= 0 || height <= 0) return;
+    if (display < 0 || display >= 4) display = kDisplayNormal;
+    switch (pixelDepth) {
+    case 8: {
+        const Convert8 convert{};
+        if (Fast)
+            copyRows<FastRows8>(convert, frame, width, height, display, destination, pitch);
+        else
+            copyRows<Rows<Convert8>>(convert, frame, width, height, display, destination, pitch);
+        break;
+    }
+    case 16: {
+        const Convert16 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns16>(Avx2Rows16(palette, convert), frame, width, height, display,
+                                   destination, pitch);
+            break;
+        }
+#endif
+        copyRows<Rows<Convert16>>(convert, frame, width, height, display, destination, pitch);
+        break;
+    }
+    case 24: {
+        const Convert24 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns24>(Avx2Rows24{palette.pixels32, convert}, frame, width, height,
+                                   display, destination, pitch);
+            break;
+        }
+#endif
+        copyRows<Rows<Convert24>>(convert, frame, width, height, display, destination, pitch);
+        break;
+    }
+    case 32: {
+        const Convert32 convert(palette);
+#if QUORBEL_COPY_AVX2
+        if (Fast && processorHasAvx2()) {
+            copyRows<Avx2RowFns32>(convert, frame, width, height, display, destination, pitch);
+            break;
+        }
+#endif
+        copyRows<Rows<Convert32>>(convert, frame, width, height, display, destination, pitch);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void copyFrame(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
+               long pitch, int pixelDepth, const PaletteBlock& palette) {
+    copyFrameWith<true>(frame, width, height, display, destination, pitch, pixelDepth, palette);
+}
+
+void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
+                      uint8_t* destination, long pitch, int pixelDepth,
+                      const PaletteBlock& palette) {
+    copyFrameWith<false>(frame, width, height, display, destination, pitch, pixelDepth, palette);
+}
+
+const char* frameCopyKernels() {
+#if QUORBEL_COPY_AVX2
+    if (processorHasAvx2()) return "avx2";
+#endif
+#if defined(__SSE2__)
+    return "sse2";
+#else
+    return "scalar";
+#endif
+}
+
+void copyCurrentFrame(uint8_t* destination, long pitch) {
+    if (plugin.currentDisplay < 0 || plugin.currentDisplay > 3) plugin.currentDisplay = 0;
+    copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight, plugin.currentDisplay,
+              destination, pitch, pixelFormat.pixelDepth, *currentPaletteEntries);
+}

@@ -1,7 +1,0 @@
-#include "frame_steps.h"
-#include "objects.h"
-
-// The terminating position of the intro text has no object.
-bool loadIntroLetter(char character) {
-    return character != '\0' && loadLetterObject(character);
-}
