@@ -2,6 +2,7 @@
 // the frame (N bytes, buffer to buffer), the floor the flames are measured against: the
 // "xMemcpy" counter of a flame is its time over that of the memcpy measured just before it.
 #include "effects/draw.h"
+#include "effects/effect_state.h"
 #include "effects/effects.h"
 #include "base/instance.h"
 #include "effects/objects.h"

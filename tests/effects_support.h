@@ -2,6 +2,7 @@
 // tables built, and the wave state reset; restored when the test ends.
 #pragma once
 #include "effects/draw.h"
+#include "effects/effect_state.h"
 #include "effects/effects.h"
 #include "base/instance.h"
 #include "base/random.h"

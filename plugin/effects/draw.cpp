@@ -1,7 +1,6 @@
 #include "effects/draw.h"
 
 #include "effects/effects.h"
-#include "effects/objects.h"
 #include "effects/wave_state.h"
 
 #include <cstdlib>
@@ -117,11 +116,4 @@ BeatMeasure measureBeat(BeatState& state, const uint8_t* audio) {
     }
     state.lastVolume = volume;
     return {beat, volume};
-}
-
-void resetEffectState() {
-    waveState = WaveState{};
-    beatState = BeatState{};
-    objectAngle = 0.0;
-    freeLetterObject();
 }

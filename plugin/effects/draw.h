@@ -54,8 +54,3 @@ BeatMeasure measureBeat(BeatState& state, const uint8_t* audio);
 
 // The beat detector shared by "Pyro", "Warp" and "School".
 extern BeatState beatState;
-
-// Puts the private state of every wave (the shared beat detector, the letter-object angle and
-// the current letter object included) back to how the plug-in starts. For tests and tools; the
-// plug-in itself never resets wave state.
-void resetEffectState();

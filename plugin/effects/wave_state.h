@@ -1,5 +1,5 @@
 // The private state the waves keep from frame to frame. It lives for the life of the plug-in
-// and survives switching to other waves and back; resetEffectState() (draw.h) restores it.
+// and survives switching to other waves and back; resetEffectState() (effect_state.h) restores it.
 #pragma once
 #include "effects/draw.h"
 
