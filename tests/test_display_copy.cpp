@@ -264,3 +264,58 @@ TEST(FrameCopy, CurrentFrameUsesThePluginStateAndCorrectsTheDisplay) {
     currentPaletteEntries = savedEntries;
     pixelFormat = savedFormat;
 }
+
+// The scaled copy shows each pixel of the plain copy as a scale x scale block, writes the whole
+// scaled area and nothing beside or below it, at every depth and display.
+TEST(FrameCopy, ScaledCopyRepeatsEveryPixelOfThePlainCopyAsABlock) {
+    const PaletteBlock palette = distinctPalette();
+    const int sizes[][2] = {{640, 480}, {320, 200}, {67, 5}, {17, 3}, {9, 7}, {2, 2}, {1, 1}};
+    for (const auto& size : sizes)
+        for (int scale = 1; scale <= 4; ++scale)
+            for (int depth : {8, 16, 24, 32})
+                for (int display = 0; display < 4; ++display) {
+                    if (size[0] == 640 && scale > 2) continue; // big enough at x1 and x2
+                    SCOPED_TRACE(testing::Message()
+                                 << size[0] << "x" << size[1] << " x" << scale << " depth " << depth
+                                 << " display " << display);
+                    const auto frame = randomFrame(size[0], size[1], 11u * depth + display);
+                    Surface plain(size[0], size[1], depth, 0);
+                    copyFrame(frame.data(), size[0], size[1], display, plain.bytes.data(),
+                              plain.pitch, depth, palette);
+                    Surface scaled(size[0] * scale, size[1] * scale, depth, 5 + depth / 8);
+                    copyFrameScaled(frame.data(), size[0], size[1], display, scaled.bytes.data(),
+                                    scaled.pitch, depth, palette, scale);
+                    const int bpp = depth / 8;
+                    int wrong = 0;
+                    for (int y = 0; y < scaled.height; ++y) {
+                        for (int x = 0; x < scaled.width; ++x)
+                            if (std::memcmp(scaled.at(x, y), plain.at(x / scale, y / scale), bpp) !=
+                                    0 &&
+                                ++wrong <= 5)
+                                ADD_FAILURE() << "pixel (" << x << ", " << y << ")";
+                        for (long b = long(scaled.width) * bpp; b < scaled.pitch; ++b)
+                            if (scaled.bytes[y * scaled.pitch + b] != kUntouched && ++wrong <= 5)
+                                ADD_FAILURE() << "padding byte " << b << " of row " << y;
+                    }
+                    for (long b = 0; b < scaled.pitch; ++b)
+                        if (scaled.bytes[scaled.height * scaled.pitch + b] != kUntouched &&
+                            ++wrong <= 5)
+                            ADD_FAILURE() << "byte " << b << " below the area";
+                    EXPECT_EQ(wrong, 0);
+                }
+}
+
+TEST(FrameCopy, ScaledCopyWithoutAScaleOrADepthWritesNothing) {
+    const PaletteBlock palette = distinctPalette();
+    const auto frame = randomFrame(8, 4, 3);
+    for (int scale : {0, -1})
+        for (int depth : {8, 32}) {
+            Surface surface(16, 8, depth, 0);
+            copyFrameScaled(frame.data(), 8, 4, 0, surface.bytes.data(), surface.pitch, depth,
+                            palette, scale);
+            for (uint8_t b : surface.bytes) ASSERT_EQ(b, kUntouched);
+        }
+    Surface surface(16, 8, 32, 0);
+    copyFrameScaled(frame.data(), 8, 4, 0, surface.bytes.data(), surface.pitch, 15, palette, 2);
+    for (uint8_t b : surface.bytes) ASSERT_EQ(b, kUntouched);
+}

@@ -561,6 +561,69 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
     copyFrameWith<false>(frame, width, height, display, destination, pitch, pixelDepth, palette);
 }
 
+namespace {
+
+// Widens the first width pixels of row in place to width x scale, each pixel repeated scale
+// times. From the right end leftwards, so every pixel is read before anything lands on it.
+template <int kBytes> void widenRow(uint8_t* row, int width, int scale) {
+    for (int x = width - 1; x >= 0; --x) {
+        uint8_t pixel[kBytes];
+        std::memcpy(pixel, row + std::size_t(x) * kBytes, kBytes);
+        uint8_t* out = row + std::size_t(x) * scale * kBytes;
+        for (int k = 0; k < scale; ++k) std::memcpy(out + std::size_t(k) * kBytes, pixel, kBytes);
+    }
+}
+
+// The same for the scale the desktop full screen uses most (x2 into 32-bit pixels), in
+// 16-byte steps where they fit.
+void widenRow32By2(uint8_t* row, int width) {
+    int x = width;
+#if defined(__SSE2__)
+    while (x >= 4) {
+        x -= 4;
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 8 * x + 16),
+                         _mm_unpackhi_epi32(four, four));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 8 * x), _mm_unpacklo_epi32(four, four));
+    }
+#endif
+    while (x > 0) {
+        --x;
+        uint32_t pixel;
+        std::memcpy(&pixel, row + 4 * x, 4);
+        std::memcpy(row + 8 * x, &pixel, 4);
+        std::memcpy(row + 8 * x + 4, &pixel, 4);
+    }
+}
+
+} // namespace
+
+void copyFrameScaled(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
+                     long pitch, int pixelDepth, const PaletteBlock& palette, int scale) {
+    const int bytes = pixelDepth / 8;
+    if (scale < 1 || width <= 0 || height <= 0) return;
+    if (pixelDepth != 8 && pixelDepth != 16 && pixelDepth != 24 && pixelDepth != 32) return;
+    // The plain copy lays source row y at the start of destination row y x scale; each such
+    // row is then widened in place and repeated into the rows below it.
+    copyFrame(frame, width, height, display, destination, pitch * scale, pixelDepth, palette);
+    if (scale == 1) return;
+    const std::size_t rowBytes = std::size_t(width) * scale * bytes;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = destination + long(y) * scale * pitch;
+        if (bytes == 4 && scale == 2)
+            widenRow32By2(row, width);
+        else if (bytes == 4)
+            widenRow<4>(row, width, scale);
+        else if (bytes == 3)
+            widenRow<3>(row, width, scale);
+        else if (bytes == 2)
+            widenRow<2>(row, width, scale);
+        else
+            widenRow<1>(row, width, scale);
+        for (int k = 1; k < scale; ++k) std::memcpy(row + long(k) * pitch, row, rowBytes);
+    }
+}
+
 const char* frameCopyKernels() {
 #if QUORBEL_COPY_AVX2
     if (processorHasAvx2()) return "avx2";

@@ -34,6 +34,13 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette);
 
+// The copy of copyFrame with every frame pixel shown as a scale x scale block: destination
+// pixel (X, Y) shows what copyFrame would put at (X / scale, Y / scale). The width x scale by
+// height x scale area is written in full, and nothing outside it; rows are pitch bytes apart. A
+// scale below 1, a size of 0 or an unknown depth writes nothing.
+void copyFrameScaled(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
+                     long pitch, int pixelDepth, const PaletteBlock& palette, int scale);
+
 // "avx2", "sse2" or "scalar": the widest loops copyFrame uses on this processor.
 const char* frameCopyKernels();
 

@@ -1,0 +1,120 @@
+#include "frame/desktop_view.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Monitor {
+    int width, height;
+};
+
+const Monitor kMonitors[] = {{1920, 1080}, {3840, 2160}, {2560, 1440}, {1366, 768}, {2560, 1080},
+                             {1280, 1024}, {1024, 768},  {800, 600},   {640, 480},  {320, 240},
+                             {300, 200},   {200, 400},   {1, 1}};
+// The frame sizes of the four full-screen rows.
+const Monitor kFrames[] = {{640, 480}, {640, 400}, {320, 240}, {320, 200}};
+
+} // namespace
+
+TEST(DesktopPlacement, KnownMonitorsGetTheWholeFactorAndTheBarsExpected) {
+    struct Case {
+        Monitor frame, monitor;
+        DesktopPlacement expected;
+    } cases[] = {
+        {{640, 480}, {1920, 1080}, {2, 320, 60, 1280, 960}},
+        {{320, 240}, {1920, 1080}, {4, 320, 60, 1280, 960}},
+        {{640, 480}, {1024, 768}, {1, 192, 144, 640, 480}},
+        {{640, 400}, {1366, 768}, {1, 363, 184, 640, 400}},
+        {{320, 200}, {2560, 1080}, {5, 480, 40, 1600, 1000}},
+        {{640, 480}, {3840, 2160}, {4, 640, 120, 2560, 1920}},
+        {{640, 480}, {640, 480}, {1, 0, 0, 640, 480}},
+        // No whole factor fits: fitted with the aspect kept, the narrower way filled.
+        {{640, 480}, {320, 240}, {0, 0, 0, 320, 240}},
+        {{640, 480}, {300, 200}, {0, 17, 0, 266, 200}},
+        {{640, 400}, {200, 400}, {0, 0, 137, 200, 125}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.frame.width << "x" << c.frame.height << " on "
+                                        << c.monitor.width << "x" << c.monitor.height);
+        const DesktopPlacement p =
+            placeOnMonitor(c.frame.width, c.frame.height, c.monitor.width, c.monitor.height);
+        EXPECT_EQ(p.scale, c.expected.scale);
+        EXPECT_EQ(p.x, c.expected.x);
+        EXPECT_EQ(p.y, c.expected.y);
+        EXPECT_EQ(p.width, c.expected.width);
+        EXPECT_EQ(p.height, c.expected.height);
+    }
+}
+
+// On every monitor, every row's frame lies inside it, centred, scaled by the largest whole
+// factor that fits (or fitted with its aspect kept when none does).
+TEST(DesktopPlacement, EveryRowOnEveryMonitorIsCentredInsideAndAsLargeAsAllowed) {
+    for (const Monitor& frame : kFrames)
+        for (const Monitor& monitor : kMonitors) {
+            SCOPED_TRACE(testing::Message() << frame.width << "x" << frame.height << " on "
+                                            << monitor.width << "x" << monitor.height);
+            const DesktopPlacement p =
+                placeOnMonitor(frame.width, frame.height, monitor.width, monitor.height);
+            EXPECT_GE(p.x, 0);
+            EXPECT_GE(p.y, 0);
+            EXPECT_LE(p.x + p.width, monitor.width);
+            EXPECT_LE(p.y + p.height, monitor.height);
+            EXPECT_LE(monitor.width - p.width - 2 * p.x, 1);
+            EXPECT_LE(monitor.height - p.height - 2 * p.y, 1);
+            if (p.scale >= 1) {
+                EXPECT_EQ(p.width, frame.width * p.scale);
+                EXPECT_EQ(p.height, frame.height * p.scale);
+                const bool nextFits = frame.width * (p.scale + 1) <= monitor.width &&
+                                      frame.height * (p.scale + 1) <= monitor.height;
+                EXPECT_FALSE(nextFits);
+            } else {
+                EXPECT_TRUE(frame.width > monitor.width || frame.height > monitor.height);
+                EXPECT_TRUE(p.width == monitor.width || p.height == monitor.height);
+                // The aspect is kept to within the rounding of one pixel.
+                EXPECT_NEAR(double(p.width) * frame.height, double(p.height) * frame.width,
+                            double(frame.width));
+            }
+        }
+}
+
+TEST(DesktopPlacement, EmptySizesGiveAnEmptyPlacement) {
+    for (const auto& sizes : {Monitor{0, 480}, Monitor{640, 0}, Monitor{-640, 480}}) {
+        const DesktopPlacement p = placeOnMonitor(sizes.width, sizes.height, 1920, 1080);
+        EXPECT_EQ(p.width, 0);
+        EXPECT_EQ(p.height, 0);
+        const DesktopPlacement q = placeOnMonitor(640, 480, sizes.width, sizes.height);
+        EXPECT_EQ(q.width, 0);
+        EXPECT_EQ(q.height, 0);
+    }
+}
+
+TEST(PresentationWays, EachStartFallsBackToTheDesktopThenTheWindow) {
+    using W = PresentationWay;
+    struct Case {
+        bool fullScreenRow, onDesktop;
+        std::vector<W> expected;
+    } cases[] = {
+        {true, true, {W::DesktopFullScreen, W::Window640}},
+        {true, false, {W::ModeChange, W::DesktopFullScreen, W::Window640}},
+        {false, true, {W::Window, W::DesktopFullScreen, W::Window640}},
+        {false, false, {W::Window, W::DesktopFullScreen, W::Window640}},
+    };
+    for (const Case& c : cases) {
+        PresentationWay ways[kMaxPresentationWays];
+        const int count = presentationWays(c.fullScreenRow, c.onDesktop, ways);
+        EXPECT_EQ(std::vector<W>(ways, ways + count), c.expected)
+            << c.fullScreenRow << " " << c.onDesktop;
+    }
+}
+
+TEST(PresentationWays, TheInfoLineNamesWhatFailedAndWhereTheFrameIsShown) {
+    using W = PresentationWay;
+    EXPECT_STREQ(fallbackInfoText(W::ModeChange, W::DesktopFullScreen),
+                 "Full screen mode could not be set: shown on the desktop");
+    EXPECT_STREQ(fallbackInfoText(W::DesktopFullScreen, W::Window640),
+                 "Full screen mode could not be set: shown in a window");
+    EXPECT_STREQ(fallbackInfoText(W::Window, W::DesktopFullScreen),
+                 "The window could not be set up: shown on the desktop");
+}
