@@ -1,6 +1,5 @@
-// The host's WAV reader on arbitrary bytes. The reader lives in the host, not in the core
-// library that fuzz targets link, so its source is compiled in here.
-#include "../host/audio.cpp"
+// The WAV reader of the players (media/audio) on arbitrary bytes.
+#include "media/audio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AudioClip clip;

@@ -1,6 +1,6 @@
 // host.exe: a small Winamp-compatible player for visualisation plug-ins, our demo player and
 // the harness of the Wine tests. See host/README.md for the command line and the event lines.
-#include "audio.h"
+#include "media/audio.h"
 #include "dialogs.h"
 #include "events.h"
 #include "options.h"

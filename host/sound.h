@@ -1,6 +1,6 @@
 // Sound output through waveOut: streams the clip (repeated endlessly) from a feeder thread.
 #pragma once
-#include "audio.h"
+#include "media/audio.h"
 
 #include <cstdint>
 #include <string>

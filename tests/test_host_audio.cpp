@@ -1,5 +1,5 @@
-// The host's audio: WAV reading, the waveform and spectrum blocks, the demo track's beats.
-#include "audio.h"
+// The players' audio (media/audio): WAV reading, the audio blocks, the demo track's beats.
+#include "media/audio.h"
 
 #include <gtest/gtest.h>
 

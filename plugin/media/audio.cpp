@@ -1,4 +1,4 @@
-#include "audio.h"
+#include "media/audio.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-// Audio for the host: PCM WAV files, the built-in demo track and the waveform and spectrum
-// blocks that a visualisation plug-in receives before each frame. Portable: no Windows headers,
-// unit tested natively.
+// Audio for the players that feed the visualisation (the Windows host and the native program):
+// PCM WAV files, the built-in demo track and the waveform and spectrum blocks that a
+// visualisation receives before each frame. Portable, includes nothing of the core.
 #pragma once
 #include <cstddef>
 #include <cstdint>
