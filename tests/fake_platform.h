@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class FakePlatform : public FramePlatform {
   public:
     uint32_t ticks = 0;
+    std::vector<std::string> overlays; // the first 64 drawOverlay texts, in order
     uint32_t position = 0;
     std::string title = "1. Artist - Title - Winamp";
     int framesShown = 0;
@@ -30,6 +32,8 @@ class FakePlatform : public FramePlatform {
     void unlockTextSurface() override {}
     int bytesPerPixel() override { return 1; }
     void copyFrame() override {}
-    void drawOverlay(const char*) override {}
+    void drawOverlay(const char* text) override {
+        if (overlays.size() < 64) overlays.emplace_back(text);
+    }
     void showFrame() override { ++framesShown; }
 };

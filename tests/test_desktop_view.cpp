@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -117,4 +118,30 @@ TEST(PresentationWays, TheInfoLineNamesWhatFailedAndWhereTheFrameIsShown) {
                  "Full screen mode could not be set: shown in a window");
     EXPECT_STREQ(fallbackInfoText(W::Window, W::DesktopFullScreen),
                  "The window could not be set up: shown on the desktop");
+}
+
+TEST(PresentationWays, TheLogLineNamesEveryFailedStepWithItsCode) {
+    using W = PresentationWay;
+    char line[512];
+    const PresentationFailure one[] = {{W::ModeChange, long(0x80004001u)}};
+    formatFallbackLogLine(line, sizeof line, one, 1, W::DesktopFullScreen);
+    EXPECT_STREQ(line, "Presentation: full screen display mode failed (80004001 "
+                       "DDERR_UNSUPPORTED); shown as full screen on the desktop");
+
+    // Two failures, one of them a code no table row names; a sign-extended 64-bit long reads
+    // as its 32 bits.
+    const PresentationFailure two[] = {{W::Window, -2005532527L}, {W::DesktopFullScreen, 0x1234}};
+    formatFallbackLogLine(line, sizeof line, two, 2, W::Window640);
+    EXPECT_STREQ(line, "Presentation: window failed (88760091 DDERR_INVALIDPIXELFORMAT); full "
+                       "screen on the desktop failed (00001234 Unknown DirectDraw error); shown "
+                       "as 640x480 window");
+
+    // A short buffer holds a cut, terminated line; a size of 0 writes nothing.
+    char shortLine[20];
+    std::memset(shortLine, 'x', sizeof shortLine);
+    formatFallbackLogLine(shortLine, sizeof shortLine, two, 2, W::Window640);
+    EXPECT_STREQ(shortLine, "Presentation: windo");
+    char untouched = 'x';
+    formatFallbackLogLine(&untouched, 0, two, 2, W::Window640);
+    EXPECT_EQ(untouched, 'x');
 }

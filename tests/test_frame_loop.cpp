@@ -163,3 +163,38 @@ TEST_F(FrameLoopTest, TheIntroSpellsTheTitleAndEndsAfterTenSeconds) {
     frame();
     EXPECT_FALSE(plugin.introActive);
 }
+
+TEST_F(FrameLoopTest, ANoticeShowsForFiveSecondsFromItsFirstFrameInPlaceOfTheInfo) {
+    settings.Show_Quorbel_Info = 1;
+    platform.ticks = 0xFFFFF000u; // the clock wraps while the notice shows
+    frame();
+    ASSERT_FALSE(platform.overlays.empty());
+    EXPECT_NE(platform.overlays.back(), "shown on the desktop");
+
+    showNotice("shown on the desktop");
+    platform.overlays.clear();
+    frame();
+    platform.ticks += kNoticeMilliseconds - 2;
+    frame();
+    EXPECT_EQ(platform.overlays,
+              (std::vector<std::string>{"shown on the desktop", "shown on the desktop"}));
+
+    platform.overlays.clear();
+    platform.ticks += 2;
+    frame(); // the information line again, once the notice is over
+    frame();
+    ASSERT_EQ(platform.overlays.size(), 2u);
+    EXPECT_NE(platform.overlays[0], "shown on the desktop");
+
+    // Without the information line only the notice is drawn; a new notice starts anew, and an
+    // empty one draws nothing.
+    settings.Show_Quorbel_Info = 0;
+    showNotice(std::string(300, 'n').c_str());
+    platform.overlays.clear();
+    frame();
+    ASSERT_EQ(platform.overlays.size(), 1u);
+    EXPECT_EQ(platform.overlays[0], std::string(127, 'n'));
+    showNotice("");
+    frame();
+    EXPECT_EQ(platform.overlays.size(), 1u);
+}

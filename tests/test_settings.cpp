@@ -69,7 +69,7 @@ TEST(SettingsLoad, AFirstRunStoresEveryDefaultAndTheVersion) {
     loadSettingsFrom(key, record, stepsFor(shown));
     EXPECT_EQ(shown.firstRuns, 1);
     EXPECT_EQ(shown.whatsNew, std::vector<int32_t>{0}); // every history text
-    EXPECT_EQ(key.numbers.size() + key.texts.size(), 26u);
+    EXPECT_EQ(key.numbers.size() + key.texts.size(), 27u);
     EXPECT_EQ(key.numbers["Version"], 336);
     EXPECT_EQ(key.numbers["Wave"], 2);
     EXPECT_EQ(key.numbers["Beat_detection_sensitivity"], 200);
@@ -77,7 +77,8 @@ TEST(SettingsLoad, AFirstRunStoresEveryDefaultAndTheVersion) {
     EXPECT_EQ(key.texts["Transformation"], "");
     EXPECT_EQ(record.Frequency_Pic_Show, 32);
     EXPECT_EQ(key.writes.front(), "Version");
-    EXPECT_EQ(key.writes.back(), "Show_3D_song_intro");
+    EXPECT_EQ(key.numbers["Fullscreen_On_Desktop"], 1);
+    EXPECT_EQ(key.writes.back(), "Fullscreen_On_Desktop");
 
     Shown again;
     Settings second;
@@ -96,6 +97,24 @@ TEST(SettingsLoad, StoredValuesAreTakenAsStored) {
     EXPECT_EQ(record.Wave, 25);
     EXPECT_EQ(record.Resolution, -1);
     EXPECT_STREQ(record.Palette, "volcano.map");
+}
+
+TEST(SettingsLoad, ARecordFromBeforeTheDesktopFullScreenGetsItsDefaultOnce) {
+    FakeKey key;
+    Settings record;
+    Shown shown;
+    loadSettingsFrom(key, record, stepsFor(shown));
+    key.numbers.erase("Fullscreen_On_Desktop");
+    key.writes.clear();
+    Settings older;
+    older.Fullscreen_On_Desktop = 0;
+    loadSettingsFrom(key, older, stepsFor(shown));
+    EXPECT_EQ(older.Fullscreen_On_Desktop, 1);
+    EXPECT_EQ(key.writes, std::vector<std::string>{"Fullscreen_On_Desktop"});
+
+    key.numbers["Fullscreen_On_Desktop"] = 0;
+    loadSettingsFrom(key, older, stepsFor(shown));
+    EXPECT_EQ(older.Fullscreen_On_Desktop, 0);
 }
 
 TEST(SettingsLoad, Version140UpgradesFavouritesOnceAndShowsWhatsNew) {
@@ -140,7 +159,7 @@ TEST(SettingsSave, WritesEveryValueButTheVersionInTableOrder) {
     Settings record;
     record.Wave = 7;
     saveSettingsTo(key, record);
-    ASSERT_EQ(key.writes.size(), 25u);
+    ASSERT_EQ(key.writes.size(), 26u);
     EXPECT_EQ(key.writes.front(), "Random");
     EXPECT_EQ(key.writes[6], "Palette");
     EXPECT_EQ(key.numbers.count("Version"), 0u);

@@ -56,6 +56,10 @@ struct PluginInstance {
     int frameCounter = 0;
     uint32_t fpsLastTick = 0;
     char infoText[512] = {};
+    // A notice shown over the frame for kNoticeMilliseconds from the first frame that draws it
+    // (noticeShownSince 0 until then); "" when there is none.
+    char noticeText[128] = {};
+    uint32_t noticeShownSince = 0;
 };
 
 extern PluginInstance plugin;

@@ -46,6 +46,7 @@ const SettingField settingFields[kSettingFieldCount] = {
     NUMBER(Log_Errors_To_File),
     NUMBER(Errors_Warning),
     NUMBER(Show_3D_song_intro),
+    NUMBER(Fullscreen_On_Desktop),
 };
 #undef NUMBER
 #undef TEXT

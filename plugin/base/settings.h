@@ -34,6 +34,8 @@ struct Settings {
     int32_t Log_Errors_To_File = 0;
     int32_t Errors_Warning = 1;
     int32_t Show_3D_song_intro = 1;
+    // The full-screen rows as a borderless window over the desktop, without a mode change.
+    int32_t Fullscreen_On_Desktop = 1;
 };
 
 extern Settings settings;
@@ -56,7 +58,7 @@ struct SettingField {
     int32_t Settings::*number;                // null for a text
     char (Settings::*text)[kSettingTextSize]; // null for a number
 };
-constexpr int kSettingFieldCount = 26;
+constexpr int kSettingFieldCount = 27;
 extern const SettingField settingFields[kSettingFieldCount];
 
 // What loading the settings may have to show or do besides reading values.

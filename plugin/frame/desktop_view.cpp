@@ -1,6 +1,10 @@
 #include "frame/desktop_view.h"
 
+#include "frame/ddraw_errors.h"
+
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 DesktopPlacement placeOnMonitor(int frameWidth, int frameHeight, int monitorWidth,
                                 int monitorHeight) {
@@ -57,4 +61,40 @@ const char* fallbackInfoText(PresentationWay first, PresentationWay shown) {
                          : "The window could not be set up: shown in a 640x480 window";
     return onDesktop ? "Full screen mode could not be set: shown on the desktop"
                      : "Full screen mode could not be set: shown in a window";
+}
+
+void formatFallbackLogLine(char* out, size_t size, const PresentationFailure* failures, int count,
+                           PresentationWay shown) {
+    if (!out || size == 0) return;
+    out[0] = '\0';
+    size_t used = 0;
+    auto append = [&](const char* text) {
+        const size_t length = std::strlen(text);
+        const size_t room = size - 1 - used;
+        const size_t copied = length < room ? length : room;
+        std::memcpy(out + used, text, copied);
+        used += copied;
+        out[used] = '\0';
+    };
+    append("Presentation: ");
+    for (int i = 0; i < count; ++i) {
+        // The table's names are padded with tabs and spaces for the message box.
+        char name[64];
+        DirectDrawErrorText(failures[i].code, name, sizeof name);
+        size_t length = std::strlen(name);
+        while (length > 0 && (name[length - 1] == '\t' || name[length - 1] == ' ')) --length;
+        name[length] = '\0';
+        char code[16];
+        std::snprintf(code, sizeof code, "%08lx",
+                      static_cast<unsigned long>(failures[i].code) & 0xFFFFFFFFul);
+        if (i > 0) append("; ");
+        append(presentationWayName(failures[i].way));
+        append(" failed (");
+        append(code);
+        append(" ");
+        append(name);
+        append(")");
+    }
+    append("; shown as ");
+    append(presentationWayName(shown));
 }

@@ -1,6 +1,7 @@
 // Full screen on the desktop: where the frame goes on a monitor without a display mode change,
 // and the order of the ways of presenting that Init tries when one fails.
 #pragma once
+#include <cstddef>
 
 // The frame's place on a monitor of monitorWidth x monitorHeight pixels, from its top left.
 // scale is the largest whole factor that fits both ways; where none >= 1 fits, scale is 0 and
@@ -32,3 +33,15 @@ const char* presentationWayName(PresentationWay way);
 
 // The info line shown once when Init could not present the first way and shows shown instead.
 const char* fallbackInfoText(PresentationWay first, PresentationWay shown);
+
+// A way that Init tried and could not set up, with the DirectDraw result it failed with.
+struct PresentationFailure {
+    PresentationWay way;
+    long code;
+};
+
+// The error log's line about a fall-back that worked, for instance "Presentation: full screen
+// display mode failed (80004001 DDERR_UNSUPPORTED); shown as full screen on the desktop", with
+// every failed way in the order tried. Cut to size - 1 characters.
+void formatFallbackLogLine(char* out, size_t size, const PresentationFailure* failures, int count,
+                           PresentationWay shown);

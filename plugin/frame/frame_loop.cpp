@@ -165,6 +165,11 @@ int bassLevel(const uint8_t spectrum[2][576]) {
     return level;
 }
 
+void showNotice(const char* text) {
+    std::snprintf(plugin.noticeText, sizeof plugin.noticeText, "%s", text ? text : "");
+    plugin.noticeShownSince = 0;
+}
+
 void resetFrameLoop() {
     plugin.beatLevel = plugin.previousBeatLevel = 0;
     plugin.randomCountdown = plugin.songTextCountdown = plugin.pictureCountdown = 0;
@@ -178,6 +183,8 @@ void resetFrameLoop() {
     plugin.frameCounter = 0;
     plugin.fpsLastTick = 0;
     plugin.infoText[0] = '\0';
+    plugin.noticeText[0] = '\0';
+    plugin.noticeShownSince = 0;
 }
 
 void renderFrame(FramePlatform& platform, uint8_t spectrum[2][576], uint8_t waveform[2][576]) {
@@ -226,6 +233,15 @@ void renderFrame(FramePlatform& platform, uint8_t spectrum[2][576], uint8_t wave
     }
 
     guarded(kSource, __LINE__, [&] { platform.copyFrame(); });
-    if (settings.Show_Quorbel_Info) platform.drawOverlay(plugin.infoText);
+    if (plugin.noticeText[0]) {
+        // The clock reads 0 now and then (it wraps); a start of 0 means "not yet shown".
+        const uint32_t now = platform.tickCount() | 1;
+        if (plugin.noticeShownSince == 0) plugin.noticeShownSince = now;
+        if (now - plugin.noticeShownSince < kNoticeMilliseconds)
+            platform.drawOverlay(plugin.noticeText);
+        else
+            plugin.noticeText[0] = '\0';
+    }
+    if (settings.Show_Quorbel_Info && !plugin.noticeText[0]) platform.drawOverlay(plugin.infoText);
     guarded(kSource, __LINE__, [&] { platform.showFrame(); });
 }

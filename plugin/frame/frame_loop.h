@@ -44,5 +44,11 @@ void renderFrame(FramePlatform& platform, uint8_t spectrum[2][576], uint8_t wave
 enum class FrameStep { Flame, Wave };
 extern void (*frameFaultHook)(FrameStep step);
 
+// Shows text over the frame, in the place of the effect information, for the first
+// kNoticeMilliseconds of frames from the next one (Init uses it to say how it presents the frame
+// when it had to fall back). A longer text is cut.
+constexpr uint32_t kNoticeMilliseconds = 5000;
+void showNotice(const char* text);
+
 // Clears the once-per-library frame-loop state (countdowns, intro, overlay); tests use it.
 void resetFrameLoop();
