@@ -168,7 +168,7 @@ TEST(Flames, EveryFlameFollowsItsRuleOnRandomFramesAtEveryResolution) {
         const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
         for (int f = 0; f < kFlameCount; ++f) {
             for (const Buffer& start : startingFrames(rng, size))
-                expectFlameFollowsRule(f, r, FlameKernels::Avx2, randomBytes(rng, size), start);
+                expectFlameFollowsRule(f, r, FlameKernels::Avx512, randomBytes(rng, size), start);
         }
     }
 }
@@ -176,7 +176,7 @@ TEST(Flames, EveryFlameFollowsItsRuleOnRandomFramesAtEveryResolution) {
 // The narrower loops the plug-in falls back to on other processors give the same frames.
 TEST(Flames, NarrowerLoopsFollowTheSameRules) {
     std::mt19937 rng(9);
-    for (FlameKernels loops : {FlameKernels::Sse2, FlameKernels::Scalar}) {
+    for (FlameKernels loops : {FlameKernels::Avx2, FlameKernels::Sse2, FlameKernels::Scalar}) {
         for (const Resolution& r : {kResolutions[1], kResolutions[4]}) {
             const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
             for (int f = 0; f < kFlameCount; ++f)
@@ -303,6 +303,32 @@ TEST(Flames, TestFollowsItsRuleAtOddWidthsAndOnFlatFrames) {
             ramp[i] = static_cast<uint8_t>(i * 255 / size);
         }
         for (const Buffer& start : {flat, steps, ramp, randomBytes(rng, size)})
-            expectFlameFollowsRule(testFlame, r, FlameKernels::Avx2, randomBytes(rng, size), start);
+            expectFlameFollowsRule(testFlame, r, FlameKernels::Avx512, randomBytes(rng, size),
+                                   start);
+    }
+}
+
+// The vector form of "Test" guesses each two-pixel segment's start from two bounds and keeps
+// one per segment from bit masks carried along the row. Frames that keep the two bounds apart
+// (all 255: chains from 0 and 255 settle at 254 and 255), that never separate them (all 0),
+// that flip every pixel or every row, and random ones, at every resolution of the plug-in
+// and with every set of loops this processor runs.
+TEST(Flames, TestFollowsItsRuleOnFlatStripedAndRandomFramesAtEveryResolution) {
+    std::mt19937 rng(17);
+    const int testFlame = kFlameCount - 1;
+    for (const Resolution& r : kResolutions) {
+        const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
+        Buffer bright(size, 255), black(size, 0), alternate(size), rows(size), brightSpecks(size);
+        for (size_t i = 0; i < size; ++i) {
+            alternate[i] = i % 2 ? 255 : 0;
+            rows[i] = (i / r.w) % 2 ? 255 : 0;
+            brightSpecks[i] = static_cast<uint8_t>(rng() % 97 ? 255 : rng());
+        }
+        for (FlameKernels loops :
+             {FlameKernels::Avx512, FlameKernels::Avx2, FlameKernels::Sse2, FlameKernels::Scalar}) {
+            for (const Buffer& start :
+                 {bright, black, alternate, rows, brightSpecks, randomBytes(rng, size)})
+                expectFlameFollowsRule(testFlame, r, loops, randomBytes(rng, size), start);
+        }
     }
 }

@@ -13,12 +13,15 @@ TEST(Kernels, TheWidestLoopsTheProcessorRunsAreInUse) {
     buildFlameTables();
 #if defined(__x86_64__) || defined(__i386__)
     const char* widest = __builtin_cpu_supports("avx2") ? "avx2" : "sse2";
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    const char* widestFlames = avx512 ? "avx512" : widest;
 #else
     const char* widest = "scalar";
+    const char* widestFlames = widest;
 #endif
-    std::printf("flames: %s, frame copy: %s, widest on this processor: %s\n", flameKernelsInUse(),
-                frameCopyKernels(), widest);
-    EXPECT_STREQ(flameKernelsInUse(), widest);
+    std::printf("flames: %s (widest %s), frame copy: %s (widest %s)\n", flameKernelsInUse(),
+                widestFlames, frameCopyKernels(), widest);
+    EXPECT_STREQ(flameKernelsInUse(), widestFlames);
     EXPECT_STREQ(frameCopyKernels(), widest);
 }
 
@@ -28,6 +31,14 @@ TEST(Kernels, ChoosingLoopsByHandIsReported) {
 #if defined(__SSE2__)
     useFlameKernels(FlameKernels::Sse2);
     EXPECT_STREQ(flameKernelsInUse(), "sse2");
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+        useFlameKernels(FlameKernels::Avx2);
+        EXPECT_STREQ(flameKernelsInUse(), "avx2");
+        useFlameKernels(FlameKernels::Avx512);
+        EXPECT_STREQ(flameKernelsInUse(), "avx512");
+    }
 #endif
     buildFlameTables();
 }

@@ -100,6 +100,44 @@ namespace {
 #define V_AND _mm256_and_si256
 #define V_OR _mm256_or_si256
 #include "effects/flame_kernels.inc"
+#undef KERNEL_NAMESPACE
+#undef VEC
+#undef V_WIDTH
+#undef V_LOAD
+#undef V_STORE
+#undef V_ZERO
+#undef V_SET8
+#undef V_UNPACKLO8
+#undef V_UNPACKHI8
+#undef V_ADD16
+#undef V_ADD8
+#undef V_SRLI16
+#undef V_PACKUS16
+#undef V_SUBSU8
+#undef V_AND
+#undef V_OR
+#undef KERNEL_TARGET
+
+// AVX-512BW: 64 pixels a step. Its byte unpacks and packs work within 128-bit quarters, which
+// the unpack-then-pack order restores as for AVX2.
+#define KERNEL_NAMESPACE avx512
+#define KERNEL_TARGET __attribute__((target("avx512f,avx512bw")))
+#define VEC __m512i
+#define V_WIDTH 64
+#define V_LOAD(p) _mm512_loadu_si512(p)
+#define V_STORE(p, v) _mm512_storeu_si512(p, v)
+#define V_ZERO() _mm512_setzero_si512()
+#define V_SET8(x) _mm512_set1_epi8(x)
+#define V_UNPACKLO8 _mm512_unpacklo_epi8
+#define V_UNPACKHI8 _mm512_unpackhi_epi8
+#define V_ADD16 _mm512_add_epi16
+#define V_ADD8 _mm512_add_epi8
+#define V_SRLI16 _mm512_srli_epi16
+#define V_PACKUS16 _mm512_packus_epi16
+#define V_SUBSU8 _mm512_subs_epu8
+#define V_AND _mm512_and_si512
+#define V_OR _mm512_or_si512
+#include "effects/flame_kernels.inc"
 #endif
 
 // The loops in use: the widest the processor runs, chosen by buildFlameTables().
@@ -140,6 +178,13 @@ static_assert(divideBySixIsExact(), "the multiply-shift must equal the division 
 // multiply, which only one execution port runs.
 uint8_t sixth[6 * 255 + 1];
 
+#if QUORBEL_AVX2
+// AVX-512 as these loops use it: the byte and word operations (BW) on 512-bit vectors.
+bool hasAvx512() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+#endif
+
 } // namespace
 
 void buildFlameTables() {
@@ -152,6 +197,10 @@ void buildFlameTables() {
     if (__builtin_cpu_supports("avx2")) {
         kernels = KERNEL_SET(avx2);
         kernelsInUse = FlameKernels::Avx2;
+    }
+    if (hasAvx512()) {
+        kernels = KERNEL_SET(avx512);
+        kernelsInUse = FlameKernels::Avx512;
     }
 #endif
 }
@@ -175,6 +224,12 @@ void useFlameKernels(FlameKernels which) {
             kernelsInUse = which;
         }
         break;
+    case FlameKernels::Avx512:
+        if (hasAvx512()) {
+            kernels = KERNEL_SET(avx512);
+            kernelsInUse = which;
+        }
+        break;
 #endif
     default:
         break;
@@ -183,6 +238,8 @@ void useFlameKernels(FlameKernels which) {
 
 const char* flameKernelsInUse() {
     switch (kernelsInUse) {
+    case FlameKernels::Avx512:
+        return "avx512";
     case FlameKernels::Avx2:
         return "avx2";
     case FlameKernels::Sse2:
@@ -428,6 +485,145 @@ void testRowInSegments(uint8_t* p, const uint16_t* sums, int w, unsigned left) {
     }
 }
 
+// One row as a single chain from the last pixel of the row above, in stretches of sums.
+void testRowPlain(uint8_t* r, int w) {
+    uint16_t sums[kTestMaxWidth];
+    unsigned left = r[-1];
+    for (int x0 = 0; x0 < w; x0 += kTestMaxWidth) {
+        const int count = w - x0 < kTestMaxWidth ? w - x0 : kTestMaxWidth;
+        uint8_t* p = r + x0;
+        testSums(sums, p, w, count);
+        for (int i = 0; i < count; ++i) {
+            left = divideBySix(sums[i] + left);
+            p[i] = static_cast<uint8_t>(left);
+        }
+    }
+}
+
+#if QUORBEL_AVX2
+// "Test" in 512-bit vectors, for rows whose width is a multiple of 64 (up to kTestMaxWidth).
+// The rows form one chain in reading order, v = (sum + v before) / 6, the sums taken from the
+// old pixels and the rewritten row above. A row is cut into segments of two pixels, an even
+// and an odd one, and the segments run side by side, one per 16-bit lane: loading the row as
+// words gives the even pixels in the low bytes and the odd ones in the high bytes, so no
+// reordering is needed. A segment does not know its start; it steps twice more from 0 and
+// from 255 over the four sums before it (the last two segments', or the row above's for the
+// first two) and, because a step rises with its start and shrinks a gap of d to at most
+// (d + 5) / 6, ends with two starts lo and hi at most one apart that bracket the true one.
+// Both are run through the segment. The true start of a segment is the end of the one before,
+// so which of the two each segment keeps follows from bit masks: with m the choice of the
+// segment before, a segment takes hi when its start differs from lo, that is
+// m = a ^ (b & m before), where a says whether the lo end before differs from this lo and b
+// whether the hi end before gives the other answer. That recurrence runs over the 32 lanes
+// of a vector in five doubling steps and from vector to vector by its top bit.
+namespace test512 {
+
+constexpr int kVectors = kTestMaxWidth / 64;
+
+#define TEST512 __attribute__((target("avx512f,avx512bw")))
+
+TEST512 inline __m512i step(__m512i sum, __m512i v) {
+    return _mm512_mulhi_epu16(_mm512_add_epi16(sum, v), _mm512_set1_epi16(10923));
+}
+
+// The sums of the even (s0) and odd (s1) pixels of the 64 at p: p[i+w] + p[i-w] + p[i+2] +
+// p[i] + p[i+1], with the row above (p - w) already rewritten.
+TEST512 inline void sums(const uint8_t* p, int w, __m512i& s0, __m512i& s1) {
+    const __m512i low = _mm512_set1_epi16(0xFF);
+    const __m512i a = _mm512_loadu_si512(p), c = _mm512_loadu_si512(p + 2);
+    const __m512i below = _mm512_loadu_si512(p + w), above = _mm512_loadu_si512(p - w);
+    const __m512i aHi = _mm512_srli_epi16(a, 8), cLo = _mm512_and_si512(c, low);
+    const __m512i shared = _mm512_add_epi16(aHi, cLo);
+    s0 = _mm512_add_epi16(
+        _mm512_add_epi16(shared, _mm512_and_si512(a, low)),
+        _mm512_add_epi16(_mm512_and_si512(below, low), _mm512_and_si512(above, low)));
+    s1 = _mm512_add_epi16(
+        _mm512_add_epi16(shared, _mm512_srli_epi16(c, 8)),
+        _mm512_add_epi16(_mm512_srli_epi16(below, 8), _mm512_srli_epi16(above, 8)));
+}
+
+// Lane j takes lane j + from of the two sources side by side (the first one's 32 lanes, then
+// the second's).
+TEST512 inline __m512i lanesFrom(int from) {
+    uint16_t index[32];
+    for (int j = 0; j < 32; ++j) index[j] = static_cast<uint16_t>(j + from);
+    return _mm512_loadu_si512(index);
+}
+
+// m = a ^ (b & m before) along the 32 bits, m before bit 0 being carry.
+inline uint32_t choices(uint32_t a, uint32_t b, uint32_t carry) {
+    for (int s = 1; s < 32; s *= 2) {
+        a ^= b & (a << s);
+        b &= (b << s) | ((1u << s) - 1);
+    }
+    return a ^ (b & (0u - carry));
+}
+
+// Rows 2..h of the frame at b (row 1 is done): lastS0 and lastS1 hold the sums of row 1's
+// last 64 pixels, taken before row 1 was rewritten.
+TEST512 void rows(uint8_t* b, int w, int h, __m512i lastS0, __m512i lastS1) {
+    const int n = w / 64;
+    __m512i s0[kVectors], s1[kVectors], lo[kVectors];
+    __m512i lo0[kVectors], lo1[kVectors], hi0[kVectors], hi1[kVectors];
+    __mmask32 loEndDiffers[kVectors], hiEndDiffers[kVectors];
+    const __m512i back2 = lanesFrom(30), back1 = lanesFrom(31), ahead1 = lanesFrom(1);
+    const __m512i top = _mm512_set1_epi16(255);
+    for (int y = 2; y <= h; ++y) {
+        uint8_t* const p = b + y * w;
+        for (int k = 0; k < n; ++k) sums(p + 64 * k, w, s0[k], s1[k]);
+        __m512i before0 = lastS0, before1 = lastS1;
+        for (int k = 0; k < n; ++k) {
+            const __m512i w0 = _mm512_permutex2var_epi16(before0, back2, s0[k]);
+            const __m512i w1 = _mm512_permutex2var_epi16(before1, back2, s1[k]);
+            const __m512i w2 = _mm512_permutex2var_epi16(before0, back1, s0[k]);
+            const __m512i w3 = _mm512_permutex2var_epi16(before1, back1, s1[k]);
+            __m512i l = step(w0, _mm512_setzero_si512()), u = step(w0, top);
+            l = step(w1, l), u = step(w1, u);
+            l = step(w2, l), u = step(w2, u);
+            l = step(w3, l), u = step(w3, u);
+            lo[k] = l;
+            lo0[k] = step(s0[k], l);
+            lo1[k] = step(s1[k], lo0[k]);
+            hi0[k] = step(s0[k], u);
+            hi1[k] = step(s1[k], hi0[k]);
+            before0 = s0[k], before1 = s1[k];
+        }
+        lastS0 = s0[n - 1], lastS1 = s1[n - 1];
+        // Lane j: does segment j's end differ from segment j + 1's lo?
+        for (int k = 0; k < n; ++k) {
+            const __m512i next =
+                _mm512_permutex2var_epi16(lo[k], ahead1, lo[k + 1 < n ? k + 1 : k]);
+            loEndDiffers[k] = _mm512_cmpneq_epu16_mask(lo1[k], next);
+            hiEndDiffers[k] = _mm512_cmpneq_epu16_mask(hi1[k], next);
+        }
+        // Segment 0 starts from the last pixel of the row above, which is final.
+        const unsigned left = p[-1];
+        const unsigned firstLo = static_cast<uint16_t>(_mm512_cvtsi512_si32(lo[0]));
+        uint32_t carry = 0, aBelow = left != firstLo, cBelow = aBelow;
+        for (int k = 0; k < n; ++k) {
+            const uint32_t la = loEndDiffers[k], ha = hiEndDiffers[k];
+            const uint32_t a = (la << 1) | aBelow, c = (ha << 1) | cBelow;
+            const uint32_t m = choices(a, a ^ c, carry);
+            aBelow = la >> 31, cBelow = ha >> 31, carry = m >> 31;
+            const __m512i f0 = _mm512_mask_blend_epi16(m, lo0[k], hi0[k]);
+            const __m512i f1 = _mm512_mask_blend_epi16(m, lo1[k], hi1[k]);
+            _mm512_storeu_si512(p + 64 * k, _mm512_or_si512(f0, _mm512_slli_epi16(f1, 8)));
+        }
+    }
+}
+
+// The whole pass: row 1, whose segments 0 and 1 would step over row 0 (not part of the
+// chain), as a single chain, then the others in vectors.
+TEST512 void frame(uint8_t* b, int w, int h) {
+    __m512i lastS0, lastS1;
+    sums(b + 2 * w - 64, w, lastS0, lastS1);
+    testRowPlain(b + w, w);
+    rows(b, w, h, lastS0, lastS1);
+}
+
+} // namespace test512
+#endif
+
 } // namespace
 
 // Upward, e = W..W+N-1: B[e] = (B[e+W] + B[e-W] + B[e+2] + B[e-1] + B[e] + B[e+1]) / 6, where
@@ -438,25 +634,21 @@ void testRowInSegments(uint8_t* p, const uint16_t* sums, int w, unsigned left) {
 void flameTest() {
     const Frame f = inPlaceFrame();
     const int w = f.w;
-    constexpr int kStretch = kTestMaxWidth;
-    uint16_t sums[kStretch];
+#if QUORBEL_AVX2
+    if (kernelsInUse == FlameKernels::Avx512 && w % 64 == 0 && w <= kTestMaxWidth) {
+        test512::frame(f.b, w, f.h);
+        return;
+    }
+#endif
+    uint16_t sums[kTestMaxWidth];
     const bool segmented = w <= kTestMaxWidth && w >= kTestSegments * kTestWarmUp;
     for (int y = 1; y <= f.h; ++y) {
         uint8_t* r = f.b + y * w;
-        unsigned left = r[-1];
         if (segmented) {
             testSums(sums, r, w, w);
-            testRowInSegments(r, sums, w, left);
-            continue;
-        }
-        for (int x0 = 0; x0 < w; x0 += kStretch) {
-            const int count = w - x0 < kStretch ? w - x0 : kStretch;
-            uint8_t* p = r + x0;
-            testSums(sums, p, w, count);
-            for (int i = 0; i < count; ++i) {
-                left = divideBySix(sums[i] + left);
-                p[i] = static_cast<uint8_t>(left);
-            }
+            testRowInSegments(r, sums, w, r[-1]);
+        } else {
+            testRowPlain(r, w);
         }
     }
 }

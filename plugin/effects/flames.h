@@ -10,7 +10,7 @@ extern uint8_t halfFade[1024];
 
 // Which loops the flames use; buildFlameTables() picks the widest the processor runs. All give
 // the same results (tests compare them).
-enum class FlameKernels { Scalar, Sse2, Avx2 };
+enum class FlameKernels { Scalar, Sse2, Avx2, Avx512 };
 void useFlameKernels(FlameKernels which);
-// "avx2", "sse2" or "scalar": the loops in use.
+// "avx512", "avx2", "sse2" or "scalar": the loops in use.
 const char* flameKernelsInUse();
