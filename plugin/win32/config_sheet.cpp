@@ -73,6 +73,7 @@ void deleteSelected(HWND page, int listId, bool (*remove)(unsigned)) {
 void initGeneral(HWND page) {
     fillCombo(page, IDC_RESOLUTION, ComboList::Resolutions,
               comboSelection(ComboList::Resolutions, edited->Resolution));
+    setCheck(page, IDC_FULLSCREEN_ON_DESKTOP, edited->Fullscreen_On_Desktop);
     CheckRadioButton(page, IDC_SCOPE, IDC_ANALYZER,
                      edited->DataSource == 0 ? IDC_SCOPE : IDC_ANALYZER);
     setCheck(page, IDC_RANDOM, edited->Random);
@@ -93,6 +94,7 @@ void initGeneral(HWND page) {
 void applyGeneral(HWND page) {
     edited->Resolution =
         settingFromSelection(ComboList::Resolutions, comboChoice(page, IDC_RESOLUTION));
+    edited->Fullscreen_On_Desktop = checked(page, IDC_FULLSCREEN_ON_DESKTOP);
     edited->DataSource = checked(page, IDC_SCOPE) ? 0 : 1;
     edited->Random = checked(page, IDC_RANDOM);
     edited->Frequency_Random_Change =

@@ -4,6 +4,7 @@
 #include "base/instance.h"
 #include "base/random.h"
 #include "frame/ddraw_errors.h"
+#include "frame/desktop_view.h"
 #include "frame/display_copy.h"
 #include "media/palettes.h"
 #include "media/pixel_format.h"
@@ -22,6 +23,12 @@ IDirectDrawSurface* textSurface = nullptr;
 IDirectDrawPalette* screenPalette = nullptr;
 bool windowMoved = true;
 RECT destRect = {};
+RECT clientRect = {};
+PresentationWay presentedWay = PresentationWay::ModeChange;
+// The desktop ways: the frame's place in the client area, and the back surface's size (the
+// frame times the whole factor, or the frame itself where the blit stretches it to fit).
+DesktopPlacement placement = {};
+int backWidth = 0, backHeight = 0;
 
 const char* const kTypefaces[4] = {"Arial", "Courier New", "Script", "Times New Roman"};
 
@@ -74,14 +81,8 @@ HRESULT setupFullScreen() {
     return createTextSurface(modeXCaps);
 }
 
-HRESULT setupWindowed() {
-    HWND window = visWindow();
-    RECT rect = {0, 0, plugin.frameWidth, plugin.frameHeight};
-    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
-                       GetMenu(window) != nullptr,
-                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
-    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+// The primary surface of the desktop, clipped to the plug-in window.
+HRESULT createClippedPrimary(HWND window) {
     HRESULT result = directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
     if (result != DD_OK) return result;
     DDSURFACEDESC desc = describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE);
@@ -94,13 +95,95 @@ HRESULT setupWindowed() {
     if (result == DD_OK) result = primarySurface->SetClipper(clipper);
     // The primary surface holds the clipper from here on; ours is not needed.
     clipper->Release();
-    if (result != DD_OK) return result;
+    return result;
+}
+
+HRESULT createBackSurface(int width, int height) {
     DDSURFACEDESC backDesc = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN);
-    backDesc.dwHeight = plugin.frameHeight;
-    backDesc.dwWidth = plugin.frameWidth;
-    result = directDraw->CreateSurface(&backDesc, &backSurface, nullptr);
+    backDesc.dwHeight = static_cast<DWORD>(height);
+    backDesc.dwWidth = static_cast<DWORD>(width);
+    return directDraw->CreateSurface(&backDesc, &backSurface, nullptr);
+}
+
+// Sizes the window so that its client area is width x height, with the frame and caption of a
+// normal window (a full-screen popup that falls back becomes one).
+void arrangeNormalWindow(HWND window, int width, int height) {
+    if (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & WS_POPUP) {
+        SetWindowLongA(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        SetWindowLongA(window, GWL_EXSTYLE, 0);
+        SetWindowTextA(window, "Quorbel-4-MODPlug");
+    }
+    RECT rect = {0, 0, width, height};
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+                       GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+HRESULT setupWindowed() {
+    HWND window = visWindow();
+    arrangeNormalWindow(window, plugin.frameWidth, plugin.frameHeight);
+    HRESULT result = createClippedPrimary(window);
+    if (result != DD_OK) return result;
+    result = createBackSurface(plugin.frameWidth, plugin.frameHeight);
     if (result != DD_OK) return result;
     return createTextSurface(0);
+}
+
+// The frame shown scaled in a view of viewWidth x viewHeight (the client area), at the desktop's
+// depth, the rest black.
+HRESULT setupDesktopView(int viewWidth, int viewHeight) {
+    if (!checkDesktopFormat()) return DDERR_INVALIDPIXELFORMAT;
+    placement = placeOnMonitor(plugin.frameWidth, plugin.frameHeight, viewWidth, viewHeight);
+    if (placement.width <= 0 || placement.height <= 0) return DDERR_INVALIDRECT;
+    const int scale = placement.scale >= 1 ? placement.scale : 1;
+    backWidth = plugin.frameWidth * scale;
+    backHeight = plugin.frameHeight * scale;
+    HRESULT result = createClippedPrimary(visWindow());
+    if (result != DD_OK) return result;
+    result = createBackSurface(backWidth, backHeight);
+    if (result != DD_OK) return result;
+    return createTextSurface(0);
+}
+
+HRESULT setupDesktopFullScreen() {
+    const MonitorArea monitor = playerMonitor();
+    HWND window = visWindow();
+    if (!(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & WS_POPUP)) {
+        SetWindowLongA(window, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+        SetWindowLongA(window, GWL_EXSTYLE, WS_EX_TOPMOST);
+    }
+    SetWindowPos(window, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height,
+                 SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+    return setupDesktopView(monitor.width, monitor.height);
+}
+
+HRESULT setupWindow640() {
+    arrangeNormalWindow(visWindow(), 640, 480);
+    return setupDesktopView(640, 480);
+}
+
+// Black over the client area outside the frame's place: the window's background is never
+// erased, so the bars are filled with every frame.
+void fillBars(const RECT& client) {
+    const RECT frame = {client.left + placement.x, client.top + placement.y,
+                        client.left + placement.x + placement.width,
+                        client.top + placement.y + placement.height};
+    const RECT bars[4] = {
+        {client.left, client.top, client.right, frame.top},
+        {client.left, frame.bottom, client.right, client.bottom},
+        {client.left, frame.top, frame.left, frame.bottom},
+        {frame.right, frame.top, client.right, frame.bottom},
+    };
+    DDBLTFX fill = {};
+    fill.dwSize = sizeof fill;
+    fill.dwFillColor = 0;
+    for (const RECT& bar : bars) {
+        if (bar.right <= bar.left || bar.bottom <= bar.top) continue;
+        RECT area = bar;
+        primarySurface->Blt(&area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+    }
 }
 
 } // namespace
@@ -123,9 +206,45 @@ bool checkDesktopFormat() {
                                desc.ddpfPixelFormat.dwBBitMask, pixelFormat);
 }
 
-long setupPresentation() {
+MonitorArea playerMonitor() {
+    HWND player = static_cast<HWND>(plugin.parentWindow);
+    HMONITOR monitor = MonitorFromWindow(player ? player : visWindow(), MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (monitor && GetMonitorInfoA(monitor, &info))
+        return {static_cast<int>(info.rcMonitor.left), static_cast<int>(info.rcMonitor.top),
+                static_cast<int>(info.rcMonitor.right - info.rcMonitor.left),
+                static_cast<int>(info.rcMonitor.bottom - info.rcMonitor.top)};
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+long setupPresentation(PresentationWay way) {
     windowMoved = true;
-    return plugin.windowMode == 0 ? setupFullScreen() : setupWindowed();
+    presentedWay = way;
+    placement = {};
+    switch (way) {
+    case PresentationWay::ModeChange:
+        return setupFullScreen();
+    case PresentationWay::DesktopFullScreen:
+        return setupDesktopFullScreen();
+    case PresentationWay::Window:
+        return setupWindowed();
+    case PresentationWay::Window640:
+        return setupWindow640();
+    }
+    return DDERR_UNSUPPORTED;
+}
+
+void abandonPresentation() {
+    const bool modeChanged = presentedWay == PresentationWay::ModeChange;
+    release(screenPalette);
+    release(textSurface);
+    release(backSurface);
+    release(primarySurface);
+    if (directDraw && modeChanged) {
+        directDraw->RestoreDisplayMode();
+        directDraw->SetCooperativeLevel(visWindow(), DDSCL_NORMAL);
+    }
 }
 
 long setDisplayPalette(const PaletteBlock& palette) {
@@ -158,9 +277,14 @@ void presentFrameCopy() {
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
     if (backSurface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
-    copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight, plugin.currentDisplay,
-              static_cast<uint8_t*>(desc.lpSurface), desc.lPitch, pixelFormat.pixelDepth,
-              *currentPaletteEntries);
+    if (placement.scale > 1)
+        copyFrameScaled(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
+                        plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface), desc.lPitch,
+                        pixelFormat.pixelDepth, *currentPaletteEntries, placement.scale);
+    else
+        copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
+                  plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface), desc.lPitch,
+                  pixelFormat.pixelDepth, *currentPaletteEntries);
     backSurface->Unlock(nullptr);
 }
 
@@ -176,7 +300,7 @@ void presentOverlay(const char* text) {
 
 void presentShow() {
     if (!primarySurface) return;
-    if (plugin.windowMode == 0) {
+    if (presentedWay == PresentationWay::ModeChange) {
         // A surface still drawing is flipped again, a bounded number of times.
         for (int attempt = 0; attempt < 1000; ++attempt) {
             const HRESULT result = primarySurface->Flip(nullptr, 0);
@@ -186,14 +310,22 @@ void presentShow() {
         }
         return;
     }
+    const bool desktopView = placement.width > 0;
     if (windowMoved) {
-        GetClientRect(visWindow(), &destRect);
+        GetClientRect(visWindow(), &clientRect);
         POINT origin = {0, 0};
         ClientToScreen(visWindow(), &origin);
-        OffsetRect(&destRect, origin.x, origin.y);
+        OffsetRect(&clientRect, origin.x, origin.y);
+        destRect = clientRect;
+        if (desktopView)
+            destRect = {clientRect.left + placement.x, clientRect.top + placement.y,
+                        clientRect.left + placement.x + placement.width,
+                        clientRect.top + placement.y + placement.height};
         windowMoved = false;
     }
-    RECT source = {0, 0, plugin.frameWidth, plugin.frameHeight};
+    if (desktopView) fillBars(clientRect);
+    RECT source = {0, 0, desktopView ? backWidth : plugin.frameWidth,
+                   desktopView ? backHeight : plugin.frameHeight};
     if (primarySurface->Blt(&destRect, backSurface, &source, DDBLT_WAIT, nullptr) ==
         DDERR_SURFACELOST)
         primarySurface->Restore();

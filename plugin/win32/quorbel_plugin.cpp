@@ -2,6 +2,7 @@
 // Quit, the plug-in window and its procedure.
 #include "effects/effects.h"
 #include "base/errorlog.h"
+#include "frame/desktop_view.h"
 #include "frame/frame_loop.h"
 #include "base/guard.h"
 #include "base/instance.h"
@@ -111,13 +112,20 @@ bool registerWindowClass() {
     return true;
 }
 
-HWND createVisWindow(winampVisModule* module) {
+// The window for the first way Init tries; a fall-back restyles it (setupPresentation).
+HWND createVisWindow(winampVisModule* module, PresentationWay way) {
     HWND parent = static_cast<HWND>(module->hwndParent);
     HINSTANCE instance = static_cast<HINSTANCE>(plugin.dllInstance);
-    if (plugin.windowMode == 0)
+    if (way == PresentationWay::ModeChange)
         return CreateWindowExA(WS_EX_TOPMOST, kClassName, module->description, WS_POPUP, 0, 0,
                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), parent,
                                nullptr, instance, nullptr);
+    if (way == PresentationWay::DesktopFullScreen) {
+        const MonitorArea monitor = playerMonitor();
+        return CreateWindowExA(WS_EX_TOPMOST, kClassName, module->description, WS_POPUP, monitor.x,
+                               monitor.y, monitor.width, monitor.height, parent, nullptr, instance,
+                               nullptr);
+    }
     return CreateWindowExA(0, kClassName, "Quorbel-4-MODPlug", WS_OVERLAPPEDWINDOW, 0, 0,
                            plugin.frameWidth, plugin.frameHeight, parent, nullptr, instance,
                            nullptr);
@@ -146,6 +154,31 @@ void reportDirectDrawFailure(long result) {
     wsprintfA(message, "Direct Draw Init Failed (%08lx)\n%s\n", static_cast<unsigned long>(result),
               text);
     MessageBoxA(static_cast<HWND>(plugin.visWindow), message, "ERROR", MB_OK);
+}
+
+// Sets up the first way of presenting that works, in the order of presentationWays, with the
+// start palette. A fall-back that worked is logged and noticed once over the frame; the stored
+// settings stay as they are. 0, or the result of the first way when none worked.
+long presentFirstWorkingWay(PresentationWay* ways, int count) {
+    PresentationFailure failures[kMaxPresentationWays];
+    showNotice(""); // a notice of an earlier run that ended early
+    for (int i = 0; i < count; ++i) {
+        long result = testPresentationFailure(static_cast<int>(ways[i]));
+        if (result == 0) result = setupPresentation(ways[i]);
+        if (result == 0) result = applyStartPalette();
+        if (result == 0) {
+            if (i > 0) {
+                char line[kLogLineSize];
+                formatFallbackLogLine(line, sizeof line, failures, i, ways[i]);
+                if (settings.Log_Errors_To_File) LogWriter("%s", line);
+                showNotice(fallbackInfoText(ways[0], ways[i]));
+            }
+            return 0;
+        }
+        failures[i] = {ways[i], result};
+        abandonPresentation();
+    }
+    return count > 0 ? failures[0].code : 1;
 }
 
 void config(winampVisModule* module) {
@@ -189,7 +222,10 @@ int initRun(winampVisModule* module) {
                     "blah", MB_OK);
         return failInit();
     }
-    HWND window = createVisWindow(module);
+    PresentationWay ways[kMaxPresentationWays];
+    const int wayCount =
+        presentationWays(plugin.windowMode == 0, settings.Fullscreen_On_Desktop != 0, ways);
+    HWND window = createVisWindow(module, ways[0]);
     if (!window) {
         MessageBoxA(static_cast<HWND>(plugin.parentWindow), "Error creating window", "Error",
                     MB_OK);
@@ -201,8 +237,7 @@ int initRun(winampVisModule* module) {
     plugin.playerWindow = FindWindowA(kPlayerClass, nullptr);
 
     long result = created;
-    if (result == 0) result = setupPresentation();
-    if (result == 0) result = applyStartPalette();
+    if (result == 0) result = presentFirstWorkingWay(ways, wayCount);
     if (result != 0) {
         reportDirectDrawFailure(result);
         return failInit();

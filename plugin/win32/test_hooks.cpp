@@ -48,7 +48,25 @@ void traceFrame() {
                  ++tracedFrames, plugin.beatLevel, plugin.currentWave, plugin.currentFlame,
                  plugin.currentDisplay, plugin.currentPalette, plugin.currentTranslation);
 }
+long testPresentationFailure(int way) {
+    static const char* const kNames[] = {"mode", "desktop", "window", "window640"};
+    const char* list = std::getenv("QUORBEL_TEST_FAIL_WAYS");
+    if (!list || way < 0 || way > 3) return 0;
+    const size_t length = std::strlen(kNames[way]);
+    for (const char* item = list; *item;) {
+        const char* end = std::strchr(item, ',');
+        const size_t itemLength = end ? size_t(end - item) : std::strlen(item);
+        if (itemLength == length && std::strncmp(item, kNames[way], length) == 0)
+            return static_cast<long>(0x80004001u); // DDERR_UNSUPPORTED
+        if (!end) break;
+        item = end + 1;
+    }
+    return 0;
+}
 #else
+long testPresentationFailure(int) {
+    return 0;
+}
 void installTestHooks() {}
 void removeTestHooks() {}
 void traceFrame() {}

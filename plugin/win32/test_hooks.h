@@ -6,9 +6,15 @@
 //   player's working folder): "frame=N level=L wave=W flame=F display=D palette=P
 //   translation=T", the frame number counted from 1 since Init, this frame's bass level and the
 //   live selection after the frame.
+// - QUORBEL_TEST_FAIL_WAYS=LIST makes Init's ways of presenting named in the comma-separated
+//   list fail before they are tried, with DDERR_UNSUPPORTED: "mode", "desktop", "window" and
+//   "window640".
 #pragma once
 
 void installTestHooks();
 void removeTestHooks();
 // Called after every Render.
 void traceFrame();
+// The result a way of presenting (a PresentationWay as int) fails with before it is tried,
+// 0 for none.
+long testPresentationFailure(int way);

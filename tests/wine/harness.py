@@ -10,8 +10,8 @@ The tests run one Windows build: win32, the product, where this machine runs 32-
 win64 (the same sources built for x86-64, under the 64-bit Wine loader named directly) where
 it does not; scripts/windows_build.py decides and names the Wine programs of each.
 
-setup starts three Xvfb servers (24-bit, which Wine shows as a 32-bit desktop, 16-bit and
-8-bit; each picks a free display number itself through -displayfd and runs with -nolisten
+setup starts four Xvfb servers (1024x768 at 24 bits, which Wine shows as a 32-bit desktop, at 16
+and at 8 bits, and 1920x1080 at 24 bits: SCREENS); each picks a free display number itself through -displayfd and runs with -nolisten
 tcp), creates a fresh Wine prefix under DIR, keeps `wineserver -p` running for it and writes
 the state file (build, Wine programs, display numbers, prefix, process ids). cleanup ends exactly those processes,
 by process id, and runs `wineserver -k` for the prefix.
@@ -39,6 +39,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
 import windows_build  # noqa: E402
 
 DEPTHS = (24, 16, 8)
+# The Xvfb screens, by the name a test passes as depth: one 1024x768 screen of each depth, and a
+# 1920x1080 one of 24 bits (a 32-bit desktop under Wine) for full screen on today's monitors.
+SCREENS = {24: "1024x768x24", 16: "1024x768x16", 8: "1024x768x8", "hd": "1920x1080x24"}
+# Screens whose tests run in a prefix of their own (Env(state, screen), Env.for_screen).
+OWN_PREFIX_SCREENS = ("hd",)
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 QUORBEL_KEY = "Software\\Quorbel"
 SETTINGS_KEY = "HKLM\\Software\\Quorbel\\Quorbel-4-Winamp"
@@ -119,7 +124,7 @@ def _start_xvfb(depth, log_path, timeout=30.0):
     read_end, write_end = os.pipe()
     log = open(log_path, "ab")
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"1024x768x{depth}",
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREENS[depth],
          "-nolisten", "tcp"],
         pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
         start_new_session=True)
@@ -191,22 +196,40 @@ def setup(state_path, work_dir, windows_dir, build):
     os.makedirs(work_dir, exist_ok=True)
     prefix = os.path.join(work_dir, "prefix")
     state = {"prefix": prefix, "work": work_dir, "windows": os.path.abspath(windows_dir),
-             "build": build, "loader": loader, "server": server, "displays": {}, "pids": {}}
+             "build": build, "loader": loader, "server": server, "displays": {}, "pids": {},
+             "screen_prefixes": {}}
     _write_state(state_path, state)
-    for depth in DEPTHS:
+    for depth in SCREENS:
         display, pid = _start_xvfb(depth, os.path.join(work_dir, f"xvfb{depth}.log"))
         state["displays"][str(depth)] = display
         state["pids"][f"Xvfb{depth}"] = pid
         _write_state(state_path, state)
 
+    _make_prefix(state, state_path, prefix, "24", "wineserver", loader, server)
+    env_state = Env(state)
+    _warm_up(env_state, [24, 16, 8])
+    # The monitors a prefix's programs see are those of the display its desktop process
+    # started on, so the 1920x1080 screen has a prefix of its own.
+    for screen in OWN_PREFIX_SCREENS:
+        own = os.path.join(work_dir, f"prefix-{screen}")
+        state["screen_prefixes"][screen] = own
+        _make_prefix(state, state_path, own, screen, f"wineserver-{screen}", loader, server)
+        _warm_up(Env(state, screen), [screen])
+    return state
+
+
+def _make_prefix(state, state_path, prefix, screen, pid_name, loader, server):
+    """A fresh prefix with its own `wineserver -p`, booted and set up for the tests on the
+    display of screen."""
+    work_dir = state["work"]
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
-    env = wine_env(prefix, state["displays"]["24"], build)
+    env = wine_env(prefix, state["displays"][str(screen)], state["build"])
     log_path = os.path.join(work_dir, "wine.log")
     with open(log_path, "ab") as log:
-        server = subprocess.Popen([server, "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
-                                  stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
-    state["pids"]["wineserver"] = server.pid
+        process = subprocess.Popen([server, "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
+                                   stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    state["pids"][pid_name] = process.pid
     _write_state(state_path, state)
 
     if _run_logged([loader, "wineboot", "-i"], env, log_path, 300) != 0:
@@ -220,18 +243,19 @@ def setup(state_path, work_dir, windows_dir, build):
     # captures one frame behind). Drawing on the calling thread keeps captures exact.
     _run_logged([loader, "reg", "add", "HKCU\\Software\\Wine\\Direct3D", "/v", "csmt",
                  "/t", "REG_DWORD", "/d", "0", "/f"], env, log_path, 120)
-    # The first window a prefix shows starts its desktop process; do that here, once per
-    # display, so that no test pays for it.
-    env_state = Env(state)
-    for depth in DEPTHS:
-        with tempfile.TemporaryDirectory(dir=work_dir) as tmp:
+
+
+def _warm_up(env_state, screens):
+    """The first window a prefix shows starts its desktop process; do that here, once per
+    display, so that no test pays for it."""
+    for screen in screens:
+        with tempfile.TemporaryDirectory(dir=env_state.state["work"]) as tmp:
             player = env_state.make_player(tmp)
-            run = env_state.run_host(player, ["--fast", "--mute", "--frames", "1"], depth=depth,
-                                     timeout=120)
+            run = env_state.run_host(player, ["--fast", "--mute", "--frames", "1"],
+                                     depth=screen, timeout=120)
             if run.code != 0:
-                raise HarnessError(f"warm-up run on the {depth}-bit display failed:\n"
+                raise HarnessError(f"warm-up run on the {screen} display failed:\n"
                                    + run.output)
-    return state
 
 
 def cleanup(state_path):
@@ -240,17 +264,20 @@ def cleanup(state_path):
             state = json.load(f)
     except (OSError, ValueError):
         return
-    prefix = state.get("prefix")
     pids = state.get("pids", {})
     build = state.get("build", "win32")
     server = state.get("server") or windows_build.wine_programs(build)[1]
-    if prefix and os.path.isdir(prefix) and shutil.which(server):
-        env = wine_env(prefix, state.get("displays", {}).get("24", 0), build)
-        try:
-            _run_logged([server, "-k"], env, os.path.join(state["work"], "wine.log"), 60)
-        except HarnessError:
-            pass
-    _end_process(pids.get("wineserver"), "wineserver")
+    prefixes = [(state.get("prefix"), "24", "wineserver")]
+    prefixes += [(own, screen, f"wineserver-{screen}")
+                 for screen, own in state.get("screen_prefixes", {}).items()]
+    for prefix, screen, pid_name in prefixes:
+        if prefix and os.path.isdir(prefix) and shutil.which(server):
+            env = wine_env(prefix, state.get("displays", {}).get(screen, 0), build)
+            try:
+                _run_logged([server, "-k"], env, os.path.join(state["work"], "wine.log"), 60)
+            except HarnessError:
+                pass
+        _end_process(pids.get(pid_name), "wineserver")
     for name, pid in pids.items():
         if name.startswith("Xvfb"):
             _end_process(pid, "Xvfb")
@@ -403,7 +430,7 @@ def windows_path(path):
 class Env:
     """The shared displays and prefix, as set up by the fixture."""
 
-    def __init__(self, state=None):
+    def __init__(self, state=None, screen=None):
         if state is None:
             state_path = os.environ.get("QUORBEL_WINE_STATE")
             if not state_path or not os.path.isfile(state_path):
@@ -412,7 +439,9 @@ class Env:
             with open(state_path) as f:
                 state = json.load(f)
         self.state = state
-        self.prefix = state["prefix"]
+        # The screen whose prefix this is: None for the shared prefix of the 1024x768 screens.
+        self.screen = screen
+        self.prefix = state["screen_prefixes"][screen] if screen else state["prefix"]
         # "win32" or "win64": the build under test, and the Wine loader that runs it.
         self.build = state["build"]
         self.wine = state["loader"]
@@ -434,6 +463,11 @@ class Env:
     @property
     def player_dir(self):
         return os.path.join(self.build_dir, "player")
+
+    def for_screen(self, screen):
+        """The same build and displays with the prefix of screen (one of OWN_PREFIX_SCREENS),
+        whose registry and runs are its own."""
+        return Env(self.state, screen)
 
     def display(self, depth):
         return self.state["displays"][str(depth)]
@@ -591,7 +625,8 @@ class Env:
             # The view of HKLM\Software that the plug-in of the build under test sees: a 32-bit
             # program's keys are apart from a 64-bit program's in a 64-bit prefix.
             view = "/reg:64" if self.build == "win64" else "/reg:32"
-            code = _run_logged([self.wine, "reg"] + args + [view], self.env(24), path, 120)
+            code = _run_logged([self.wine, "reg"] + args + [view], self.env(self.screen or 24),
+                               path, 120)
             with open(path, "rb") as f:
                 text = f.read().decode(errors="replace")
         finally:

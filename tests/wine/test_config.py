@@ -129,6 +129,20 @@ class Sheet(ConfigTest):
                              ("Random", 1), ("WaveScale", 1), ("Wave", 7)):
             self.assertEqual(self.value(name), stored, name)
 
+    def test_the_desktop_full_screen_box_shows_the_setting_and_ok_stores_it(self):
+        # The default is on; OK stores the box as left, and the next sheet shows it so.
+        for stored, clicked in ((None, 0), (0, 1)):
+            if stored is not None:
+                self.settings({"Fullscreen_On_Desktop": stored})
+            run = self.config(self.player(), steps(SHEET, "show", f"set=1059:{clicked}")
+                              + ["--dialog", SHEET, "OK"])
+            general, _ = self.shown(run, 1)
+            self.assertEqual(general[1059]["text"],
+                             "Full screen on the desktop (no display mode change)")
+            self.assertEqual(general[1059]["checked"], "1" if stored is None else str(stored))
+            self.assertEqual(self.value("Fullscreen_On_Desktop"), clicked)
+            self.assertIn("Full screen on the desktop", general[1021]["text"])
+
     def test_ok_with_only_general_opened_changes_nothing_the_other_pages_hold(self):
         other_pages = {"Wave": 25, "WaveScale": 0, "Flame": 5, "Display_mode": 3,
                        "Palette": "NOSUCH.MAP", "Transformation": "missing.tab",

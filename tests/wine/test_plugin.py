@@ -59,6 +59,13 @@ class PluginTest(unittest.TestCase):
         found = self.env.reg_query(key, name)
         return found[1] if found else None
 
+    def log_text(self):
+        """The error log's text, "" when there is none."""
+        if not os.path.exists(self.log):
+            return ""
+        with open(self.log, "rb") as f:
+            return f.read().decode(errors="replace")
+
     def assertCleanRun(self, result, frames=None):
         self.assertEqual(result.code, 0, result.output)
         self.assertEqual(result.one("init")["result"], "0", result.output)
@@ -177,7 +184,7 @@ class FirstRun(PluginTest):
                     "Frequency_Pic_Show": 32, "Load_All_Pics": 0, "Set_Pic_Palette": 0,
                     "Set_Pic_On_Background": 0, "Beat_detection_sensitivity": 200,
                     "Display_mode": 0, "Log_Errors_To_File": 0, "Errors_Warning": 1,
-                    "Show_3D_song_intro": 1}
+                    "Show_3D_song_intro": 1, "Fullscreen_On_Desktop": 1}
         for name, value in defaults.items():
             self.assertEqual(self.value(name), value, name)
         self.assertIsNotNone(self.env.reg_query(KEY, "Transformation"))
@@ -291,21 +298,153 @@ class Presentation(PluginTest):
         self.assertEqual((width, height), (640, 480))
         self.assertMirrored(rows, True, True)
 
-    def test_full_screen_without_a_mode_change_reports_the_direct_draw_failure(self):
+    def test_full_screen_on_the_desktop_scales_by_whole_pixels_without_a_mode_change(self):
+        # (screen, resolution row) -> the whole factor and where the frame lies on the screen.
+        cases = [("hd", 0, 2, (320, 60, 1280, 960)), ("hd", 2, 4, (320, 60, 1280, 960)),
+                 (24, 0, 1, (192, 144, 640, 480))]
+        colours = palette_colours(os.path.join(self.env.source, "data", "maps", "VOLCANO.MAP"))
+        shared = self.env
+        self.addCleanup(setattr, self, "env", shared)
+        for screen, resolution, scale, (left, top, width, height) in cases:
+            with self.subTest(screen=screen, resolution=resolution):
+                # The 1920x1080 screen's runs and registry are those of its own prefix.
+                self.env = shared.for_screen(screen) if screen == "hd" else shared
+                self.env.reset_registry()
+                self.log = os.path.join(self.env.prefix, "drive_c", "quorbel_errors.log")
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                self.settings(dict(QUIET, Display_mode=1, Resolution=resolution, Flame=1,
+                                   Wave=8, Log_Errors_To_File=1))
+                player = self.player()
+                result = self.run_plugin(player, ["--frames", "40", "--capture", "39:frame.bmp"],
+                                         depth=screen)
+                self.assertCleanRun(result, frames=40)
+                shot = Capture(os.path.join(player, "frame.bmp"))
+                self.assertEqual((shot.width, shot.height),
+                                 (1920, 1080) if screen == "hd" else (1024, 768))
+                self.assertEqual(shot.outside_black(left, top, width, height), 0)
+                self.assertEqual(shot.blocks_not_whole(left, top, width, height, scale), 0)
+                area = shot.colours(left, top, width, height)
+                self.assertGreater(len(area), 8, "the frame shows hardly any colour")
+                self.assertEqual(area - colours, set(), "colours not in the palette")
+                self.assertNotIn("Presentation:", self.log_text(), "a fall-back was logged")
+                self.assertEqual(self.value("Fullscreen_On_Desktop"), 1)
+
+    def test_a_mode_change_that_cannot_be_made_falls_back_to_the_desktop_and_logs_it(self):
+        # A bare Xvfb screen offers no 640x480 mode: the plug-in shows the frame on the desktop
+        # instead, and keeps the stored choice.
+        self.settings(dict(QUIET, Resolution=0, Fullscreen_On_Desktop=0, Log_Errors_To_File=1))
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "30", "--capture", "29:frame.bmp"],
+                                 depth=24)
+        self.assertCleanRun(result, frames=30)
+        shot = Capture(os.path.join(player, "frame.bmp"))
+        self.assertEqual((shot.width, shot.height), (1024, 768))
+        self.assertEqual(shot.outside_black(192, 144, 640, 480), 0)
+        lines = [l for l in self.log_text().splitlines() if l.startswith("Presentation:")]
+        self.assertEqual(len(lines), 1, lines)
+        self.assertRegex(lines[0], r"^Presentation: full screen display mode failed "
+                                   r"\([0-9a-f]{8} DDERR_\w+\); shown as full screen on the "
+                                   r"desktop\s*$")
+        self.assertEqual(self.value("Fullscreen_On_Desktop"), 0)
+        self.assertEqual(self.value("Resolution"), 0)
+
+    def test_a_desktop_that_fails_falls_back_to_a_640_by_480_window(self):
+        self.settings(dict(QUIET, Resolution=2, Log_Errors_To_File=1))
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "30", "--capture", "29:frame.bmp"],
+                                 depth=16, env={"QUORBEL_TEST_FAIL_WAYS": "desktop"})
+        self.assertCleanRun(result, frames=30)
+        shot = Capture(os.path.join(player, "frame.bmp"))
+        self.assertEqual((shot.width, shot.height), (640, 480))  # 320 x 240 at x2
+        self.assertEqual(shot.blocks_not_whole(0, 0, 640, 480, 2, skip_rows=40), 0)
+        self.assertIn("Presentation: full screen on the desktop failed (80004001 "
+                      "DDERR_UNSUPPORTED); shown as 640x480 window", self.log_text())
+
+    def test_when_every_way_fails_init_reports_the_direct_draw_failure(self):
         self.settings(dict(QUIET, Resolution=0))
         result = self.run_plugin(self.player(), [
-            "--frames", "3", "--expect-init-fail", "--dialog", "ERROR", "OK"], depth=24)
+            "--frames", "3", "--expect-init-fail", "--dialog", "ERROR", "OK"], depth=24,
+            env={"QUORBEL_TEST_FAIL_WAYS": "desktop,window640"})
         self.assertEqual(result.one("init")["result"], "1", result.output)
         text = " ".join(self.dialog_texts(result, "ERROR"))
-        self.assertIn("Direct Draw Init Failed (", text)
+        self.assertIn("Direct Draw Init Failed (80004001)", text)
 
-    def test_full_screen_in_a_virtual_desktop_flips_and_quits(self):
+    def test_full_screen_in_a_virtual_desktop_changes_the_mode_flips_and_quits(self):
         for resolution in (0, 2):
-            self.settings(dict(QUIET, Resolution=resolution))
+            self.settings(dict(QUIET, Resolution=resolution, Fullscreen_On_Desktop=0,
+                               Log_Errors_To_File=1))
             result = self.run_plugin(self.player(), ["--frames", "30"], desktop="1024x768")
             self.assertEqual(result.code, 0, result.output)
             self.assertEqual(result.one("init")["result"], "0", result.output)
             self.assertEqual(result.one("frames")["rendered"], "30")
+            # The mode change itself worked: no fall-back.
+            self.assertNotIn("Presentation:", self.log_text(), resolution)
+
+
+def palette_colours(path):
+    """The colours of a palette file, as 3-byte (b, g, r) strings the way a BMP stores them."""
+    colours = set()
+    with open(path) as f:
+        for line in f.read().splitlines()[:256]:
+            r, g, b = (int(v) for v in line.split()[:3])
+            colours.add(bytes((b, g, r)))
+    return colours
+
+
+class Capture:
+    """A 24-bit BMP the host captured, read as rows of bytes (top first) for quick checks."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        offset = struct.unpack_from("<I", data, 10)[0]
+        self.width, height = struct.unpack_from("<ii", data, 18)
+        bits = struct.unpack_from("<H", data, 28)[0]
+        if bits != 24:
+            raise ValueError(f"{path}: a {bits}-bit capture")
+        self.height = abs(height)
+        stride = (self.width * 3 + 3) & ~3
+        self.rows = []
+        for y in range(self.height):
+            stored = y if height < 0 else self.height - 1 - y
+            start = offset + stored * stride
+            self.rows.append(data[start:start + self.width * 3])
+
+    def outside_black(self, left, top, width, height):
+        """How many pixels outside the rectangle are not black."""
+        count = 0
+        for y, row in enumerate(self.rows):
+            inside = top <= y < top + height
+            spans = [(0, left), (left + width, self.width)] if inside else [(0, self.width)]
+            for a, b in spans:
+                part = row[a * 3:b * 3]
+                if part.count(0) != len(part):
+                    count += sum(1 for i in range(0, len(part), 3)
+                                 if part[i:i + 3] != b"\0\0\0")
+        return count
+
+    def blocks_not_whole(self, left, top, width, height, scale, skip_rows=0):
+        """How many scale x scale blocks of the rectangle are not one colour throughout (the
+        first skip_rows rows, where a notice may be written, are left out)."""
+        count = 0
+        for y in range(top + skip_rows, top + height, scale):
+            row = self.rows[y][left * 3:(left + width) * 3]
+            pixels = [row[i:i + 3] for i in range(0, len(row), 3)]
+            for k in range(1, scale):
+                if self.rows[y + k][left * 3:(left + width) * 3] != row:
+                    count += 1
+            for x in range(0, width, scale):
+                if any(pixels[x + k] != pixels[x] for k in range(1, scale)):
+                    count += 1
+        return count
+
+    def colours(self, left, top, width, height):
+        found = set()
+        for y in range(top, top + height):
+            row = self.rows[y][left * 3:(left + width) * 3]
+            found.update(row[i:i + 3] for i in range(0, len(row), 3))
+        return found
 
 
 class Translations(PluginTest):
