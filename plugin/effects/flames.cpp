@@ -503,43 +503,29 @@ void testRowPlain(uint8_t* r, int w) {
 #if QUORBEL_AVX2
 // "Test" in 512-bit vectors, for rows whose width is a multiple of 64 (up to kTestMaxWidth).
 // The rows form one chain in reading order, v = (sum + v before) / 6, the sums taken from the
-// old pixels and the rewritten row above. A row is cut into segments of two pixels, an even
-// and an odd one, and the segments run side by side, one per 16-bit lane: loading the row as
-// words gives the even pixels in the low bytes and the odd ones in the high bytes, so no
-// reordering is needed. A segment does not know its start; it steps twice more from 0 and
-// from 255 over the four sums before it (the last two segments', or the row above's for the
-// first two) and, because a step rises with its start and shrinks a gap of d to at most
-// (d + 5) / 6, ends with two starts lo and hi at most one apart that bracket the true one.
-// Both are run through the segment. The true start of a segment is the end of the one before,
-// so which of the two each segment keeps follows from bit masks: with m the choice of the
-// segment before, a segment takes hi when its start differs from lo, that is
-// m = a ^ (b & m before), where a says whether the lo end before differs from this lo and b
-// whether the hi end before gives the other answer. That recurrence runs over the 32 lanes
-// of a vector in five doubling steps and from vector to vector by its top bit.
+// old pixels and the rewritten row above. The chain is cut into segments of two pixels, an
+// even and an odd one, which run side by side, one per 16-bit lane: loading 64 pixels as
+// words puts the even ones in the low bytes and the odd ones in the high bytes.
+//
+// A segment does not know its start, the end of the segment before. A step rises with its
+// start and shrinks a gap of d to at most (d + 5) / 6, so four steps from 0 over the four sums
+// before the segment (the two segments before) give lo, and the true start is lo or lo + 1
+// (from 255 the same steps would end at most one above lo). The segment is run from both.
+// Which one it keeps follows from bits: its m says it takes lo + 1, which is so when the end of
+// the segment before differs from lo; with that segment's choice m' this is
+// m = a ^ (b & m'), where a says whether the end it reached from its lo differs from this lo,
+// and b whether the end from its lo + 1 gives the other answer. The recurrence runs over the
+// 32 lanes of a vector by doubling (in one step when no two neighbouring lanes have b set),
+// from vector to vector by the top bit, and on from row to row, where the chain goes on.
 namespace test512 {
-
-constexpr int kVectors = kTestMaxWidth / 64;
 
 #define TEST512 __attribute__((target("avx512f,avx512bw")))
 
-TEST512 inline __m512i step(__m512i sum, __m512i v) {
-    return _mm512_mulhi_epu16(_mm512_add_epi16(sum, v), _mm512_set1_epi16(10923));
+TEST512 inline __m512i sixth(__m512i s) {
+    return _mm512_mulhi_epu16(s, _mm512_set1_epi16(10923));
 }
-
-// The sums of the even (s0) and odd (s1) pixels of the 64 at p: p[i+w] + p[i-w] + p[i+2] +
-// p[i] + p[i+1], with the row above (p - w) already rewritten.
-TEST512 inline void sums(const uint8_t* p, int w, __m512i& s0, __m512i& s1) {
-    const __m512i low = _mm512_set1_epi16(0xFF);
-    const __m512i a = _mm512_loadu_si512(p), c = _mm512_loadu_si512(p + 2);
-    const __m512i below = _mm512_loadu_si512(p + w), above = _mm512_loadu_si512(p - w);
-    const __m512i aHi = _mm512_srli_epi16(a, 8), cLo = _mm512_and_si512(c, low);
-    const __m512i shared = _mm512_add_epi16(aHi, cLo);
-    s0 = _mm512_add_epi16(
-        _mm512_add_epi16(shared, _mm512_and_si512(a, low)),
-        _mm512_add_epi16(_mm512_and_si512(below, low), _mm512_and_si512(above, low)));
-    s1 = _mm512_add_epi16(
-        _mm512_add_epi16(shared, _mm512_srli_epi16(c, 8)),
-        _mm512_add_epi16(_mm512_srli_epi16(below, 8), _mm512_srli_epi16(above, 8)));
+TEST512 inline __m512i step(__m512i sum, __m512i v) {
+    return sixth(_mm512_add_epi16(sum, v));
 }
 
 // Lane j takes lane j + from of the two sources side by side (the first one's 32 lanes, then
@@ -550,8 +536,40 @@ TEST512 inline __m512i lanesFrom(int from) {
     return _mm512_loadu_si512(index);
 }
 
-// m = a ^ (b & m before) along the 32 bits, m before bit 0 being carry.
+// The sums of the even (s0) and odd (s1) pixels of the 64 at p: p[i+w] + p[i-w] + p[i+2] +
+// p[i] + p[i+1], with the row above (p - w) already rewritten.
+TEST512 inline void sums(const uint8_t* p, int w, __m512i& s0, __m512i& s1) {
+    const __m512i low = _mm512_set1_epi16(0xFF);
+    const __m512i a = _mm512_loadu_si512(p), c = _mm512_loadu_si512(p + 2);
+    const __m512i below = _mm512_loadu_si512(p + w), above = _mm512_loadu_si512(p - w);
+    // The byte pairs at p + 1: p[i+1] + p[i+2] of the even pixels, p[i] + p[i+1] of the odd.
+    const __m512i shared = _mm512_maddubs_epi16(_mm512_loadu_si512(p + 1), _mm512_set1_epi8(1));
+    s0 = _mm512_add_epi16(
+        _mm512_add_epi16(shared, _mm512_and_si512(a, low)),
+        _mm512_add_epi16(_mm512_and_si512(below, low), _mm512_and_si512(above, low)));
+    s1 = _mm512_add_epi16(
+        _mm512_add_epi16(shared, _mm512_srli_epi16(c, 8)),
+        _mm512_add_epi16(_mm512_srli_epi16(below, 8), _mm512_srli_epi16(above, 8)));
+}
+
+// For 32 segments with sums s0, s1: z, the end of each run from 0, and y, the end of each run
+// from the z of the segment before, which is the lo of the segment after. zBefore and yBefore
+// are the vector before's.
+struct Guesses {
+    __m512i z, y, lo;
+};
+TEST512 inline Guesses guesses(__m512i s0, __m512i s1, __m512i zBefore, __m512i yBefore) {
+    const __m512i back1 = lanesFrom(31);
+    Guesses g;
+    g.z = step(s1, sixth(s0));
+    g.y = step(s1, step(s0, _mm512_permutex2var_epi16(zBefore, back1, g.z)));
+    g.lo = _mm512_permutex2var_epi16(yBefore, back1, g.y);
+    return g;
+}
+
+// m = a ^ (b & m before), bit by bit upward, the m before bit 0 being carry.
 inline uint32_t choices(uint32_t a, uint32_t b, uint32_t carry) {
+    if ((b & (b << 1)) == 0) return a ^ (b & ((a << 1) | carry));
     for (int s = 1; s < 32; s *= 2) {
         a ^= b & (a << s);
         b &= (b << s) | ((1u << s) - 1);
@@ -559,66 +577,45 @@ inline uint32_t choices(uint32_t a, uint32_t b, uint32_t carry) {
     return a ^ (b & (0u - carry));
 }
 
-// Rows 2..h of the frame at b (row 1 is done): lastS0 and lastS1 hold the sums of row 1's
-// last 64 pixels, taken before row 1 was rewritten.
-TEST512 void rows(uint8_t* b, int w, int h, __m512i lastS0, __m512i lastS1) {
+TEST512 inline unsigned topLane(__m512i v) {
+    uint16_t lanes[32];
+    _mm512_storeu_si512(lanes, v);
+    return lanes[31];
+}
+
+// The whole pass. Row 1, whose first segments would take their guesses from row 0 (not part of
+// the chain), goes as a single chain; its last 64 sums, taken before, start the guesses.
+TEST512 void frame(uint8_t* b, int w, int h) {
     const int n = w / 64;
-    __m512i s0[kVectors], s1[kVectors], lo[kVectors];
-    __m512i lo0[kVectors], lo1[kVectors], hi0[kVectors], hi1[kVectors];
-    __mmask32 loEndDiffers[kVectors], hiEndDiffers[kVectors];
-    const __m512i back2 = lanesFrom(30), back1 = lanesFrom(31), ahead1 = lanesFrom(1);
-    const __m512i top = _mm512_set1_epi16(255);
+    __m512i s0, s1;
+    sums(b + 2 * w - 64, w, s0, s1);
+    Guesses g = guesses(s0, s1, _mm512_setzero_si512(), _mm512_setzero_si512());
+    __m512i zBefore = g.z, yBefore = g.y;
+    testRowPlain(b + w, w);
+    const unsigned left = b[2 * w - 1];
+    uint32_t aBelow = topLane(yBefore) != left, cBelow = aBelow, carry = 0;
     for (int y = 2; y <= h; ++y) {
         uint8_t* const p = b + y * w;
-        for (int k = 0; k < n; ++k) sums(p + 64 * k, w, s0[k], s1[k]);
-        __m512i before0 = lastS0, before1 = lastS1;
         for (int k = 0; k < n; ++k) {
-            const __m512i w0 = _mm512_permutex2var_epi16(before0, back2, s0[k]);
-            const __m512i w1 = _mm512_permutex2var_epi16(before1, back2, s1[k]);
-            const __m512i w2 = _mm512_permutex2var_epi16(before0, back1, s0[k]);
-            const __m512i w3 = _mm512_permutex2var_epi16(before1, back1, s1[k]);
-            __m512i l = step(w0, _mm512_setzero_si512()), u = step(w0, top);
-            l = step(w1, l), u = step(w1, u);
-            l = step(w2, l), u = step(w2, u);
-            l = step(w3, l), u = step(w3, u);
-            lo[k] = l;
-            lo0[k] = step(s0[k], l);
-            lo1[k] = step(s1[k], lo0[k]);
-            hi0[k] = step(s0[k], u);
-            hi1[k] = step(s1[k], hi0[k]);
-            before0 = s0[k], before1 = s1[k];
-        }
-        lastS0 = s0[n - 1], lastS1 = s1[n - 1];
-        // Lane j: does segment j's end differ from segment j + 1's lo?
-        for (int k = 0; k < n; ++k) {
-            const __m512i next =
-                _mm512_permutex2var_epi16(lo[k], ahead1, lo[k + 1 < n ? k + 1 : k]);
-            loEndDiffers[k] = _mm512_cmpneq_epu16_mask(lo1[k], next);
-            hiEndDiffers[k] = _mm512_cmpneq_epu16_mask(hi1[k], next);
-        }
-        // Segment 0 starts from the last pixel of the row above, which is final.
-        const unsigned left = p[-1];
-        const unsigned firstLo = static_cast<uint16_t>(_mm512_cvtsi512_si32(lo[0]));
-        uint32_t carry = 0, aBelow = left != firstLo, cBelow = aBelow;
-        for (int k = 0; k < n; ++k) {
-            const uint32_t la = loEndDiffers[k], ha = hiEndDiffers[k];
+            uint8_t* const q = p + 64 * k;
+            sums(q, w, s0, s1);
+            g = guesses(s0, s1, zBefore, yBefore);
+            zBefore = g.z, yBefore = g.y;
+            const __m512i x0 = _mm512_add_epi16(s0, g.lo);
+            const __m512i lo0 = sixth(x0), lo1 = step(s1, lo0);
+            const __m512i hi0 = sixth(_mm512_add_epi16(x0, _mm512_set1_epi16(1)));
+            const __m512i hi1 = step(s1, hi0);
+            // Lane j: does segment j's end differ from segment j + 1's lo (y, lane j)?
+            const uint32_t la = _mm512_cmpneq_epu16_mask(lo1, g.y);
+            const uint32_t ha = _mm512_cmpneq_epu16_mask(hi1, g.y);
             const uint32_t a = (la << 1) | aBelow, c = (ha << 1) | cBelow;
             const uint32_t m = choices(a, a ^ c, carry);
             aBelow = la >> 31, cBelow = ha >> 31, carry = m >> 31;
-            const __m512i f0 = _mm512_mask_blend_epi16(m, lo0[k], hi0[k]);
-            const __m512i f1 = _mm512_mask_blend_epi16(m, lo1[k], hi1[k]);
-            _mm512_storeu_si512(p + 64 * k, _mm512_or_si512(f0, _mm512_slli_epi16(f1, 8)));
+            const __m512i f0 = _mm512_mask_blend_epi16(m, lo0, hi0);
+            const __m512i f1 = _mm512_mask_blend_epi16(m, lo1, hi1);
+            _mm512_storeu_si512(q, _mm512_or_si512(f0, _mm512_slli_epi16(f1, 8)));
         }
     }
-}
-
-// The whole pass: row 1, whose segments 0 and 1 would step over row 0 (not part of the
-// chain), as a single chain, then the others in vectors.
-TEST512 void frame(uint8_t* b, int w, int h) {
-    __m512i lastS0, lastS1;
-    sums(b + 2 * w - 64, w, lastS0, lastS1);
-    testRowPlain(b + w, w);
-    rows(b, w, h, lastS0, lastS1);
 }
 
 } // namespace test512
