@@ -14,7 +14,11 @@ if [ "${1:-}" = demo ]; then
 else
     packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
               g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth clang libclang-rt-14-dev
-              libgif-dev wine wine64 nsis)
+              libgif-dev wine wine64 nsis
+              # the native program quorbel: window, keys and sound out, sound files, fonts,
+              # and for its system sound, titles and tests: PulseAudio and sd-bus
+              libsdl2-dev libsdl2-ttf-dev libsndfile1-dev fonts-dejavu-core libfreetype-dev
+              libpulse-dev pulseaudio pulseaudio-utils libsystemd-dev)
 fi
 
 # Does the kernel run 32-bit x86 programs? A 32-bit program of 96 bytes that exits with 42.

@@ -15,7 +15,8 @@ same rank are side by side and may not include each other):
     plugin/effects, plugin/media          what is drawn, and what is loaded
     plugin/control                        selection, favourites, keys, the pages' rules
     plugin/frame                          the frame loop and what it shows
-    plugin/posix, plugin/win32            the platform layers (posix implements base's seams)
+    plugin/posix, plugin/win32,           the platform layers (posix implements base's seams;
+    plugin/sdl                            sdl is the native program's window, keys and sound)
     host, tools/common                    the player that loads the plug-in; what the table
                                           tools share
     each other folder under tools/        one table tool
@@ -40,6 +41,7 @@ RANKS = {
     "plugin/frame": 4,
     "plugin/posix": 5,
     "plugin/win32": 5,
+    "plugin/sdl": 5,
     "plugin/resources": 1,
     "host": 6,
     "tools/common": 6,

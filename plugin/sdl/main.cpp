@@ -1,0 +1,536 @@
+// quorbel: the visualiser as a native program. The same core the plug-in runs (frame loop,
+// effects, tables, palettes, pictures, favourites, selection, keys), fed by the built-in demo
+// track or a sound file, shown in an SDL window; settings in a text file, data in the user's
+// folders.
+#include "base/conf_file.h"
+#include "base/errorlog.h"
+#include "base/frame_steps.h"
+#include "base/instance.h"
+#include "base/paths.h"
+#include "base/random.h"
+#include "base/settings.h"
+#include "control/favorites.h"
+#include "control/keys.h"
+#include "effects/effects.h"
+#include "effects/objects.h"
+#include "frame/frame_loop.h"
+#include "gbm.h"
+#include "media/audio.h"
+#include "media/builtin_tables.h"
+#include "media/palettes.h"
+#include "media/pics.h"
+#include "media/pixel_format.h"
+#include "media/translations.h"
+#include "sdl/folder_key.h"
+#include "sdl/help_texts.h"
+#include "sdl/options.h"
+#include "sdl/sdl_view.h"
+#include "sdl/sound_file.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::FILE* eventLog = nullptr;
+int currentFrame = 0;
+
+// One line on standard error, "quorbel: ...", and the same line in the event log.
+void say(const char* format, ...) {
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "quorbel: %s\n", line);
+    if (eventLog) std::fprintf(eventLog, "frame %d message %s\n", currentFrame, line);
+}
+
+// One event line of the log: "frame N WHAT ...".
+void event(const char* format, ...) {
+    if (!eventLog) return;
+    std::fprintf(eventLog, "frame %d ", currentFrame);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(eventLog, format, args);
+    va_end(args);
+    std::fputc('\n', eventLog);
+}
+
+// An absolute folder from an XDG variable, else HOME + fallback.
+std::string xdgFolder(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') return value;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/" + fallback;
+}
+
+// The installed data (share/quorbel beside the program's bin/), else the configured install
+// prefix's, else the source tree's data/ (a program run from its build folder).
+std::string installedDataFolder() {
+    std::error_code code;
+    fs::path program = fs::read_symlink("/proc/self/exe", code);
+    if (!code) {
+        fs::path beside = program.parent_path().parent_path() / "share" / "quorbel";
+        if (fs::is_directory(beside / "maps", code)) return beside.string();
+    }
+    if (fs::is_directory(fs::path(QUORBEL_INSTALL_DATA_DIR) / "maps", code))
+        return QUORBEL_INSTALL_DATA_DIR;
+    return QUORBEL_SOURCE_DATA_DIR;
+}
+
+// The user's data folder gets the subfolders the core reads, and every installed palette,
+// letter object and picture it does not hold yet (the user's own files win, deleted ones come
+// back). Returns the number of files copied.
+int fillUserData(const std::string& user, const std::string& installed) {
+    int copied = 0;
+    std::error_code code;
+    fs::create_directories(fs::path(user) / "tabs", code);
+    for (const char* folder : {"maps", "objs", "pics"}) {
+        const fs::path target = fs::path(user) / folder;
+        fs::create_directories(target, code);
+        for (fs::directory_iterator it(fs::path(installed) / folder, code), end; !code && it != end;
+             it.increment(code)) {
+            if (!it->is_regular_file(code)) continue;
+            const fs::path to = target / it->path().filename();
+            std::error_code copyCode;
+            if (fs::exists(to, copyCode)) continue;
+            if (fs::copy_file(it->path(), to, copyCode)) ++copied;
+        }
+    }
+    return copied;
+}
+
+// The sound: a clip played in a loop, out of the default device unless muted, its play
+// position counted by the device.
+struct Sound {
+    AudioClip clip;
+    std::string source; // "demo" or the file
+    SDL_AudioDeviceID device = 0;
+    std::atomic<int64_t> played{0};
+
+    static void fill(void* context, Uint8* stream, int bytes) {
+        Sound* sound = static_cast<Sound*>(context);
+        int16_t* out = reinterpret_cast<int16_t*>(stream);
+        const int frames = bytes / 4;
+        const size_t length = sound->clip.frameCount();
+        int64_t at = sound->played.load();
+        for (int i = 0; i < frames; ++i, ++at) {
+            const size_t index = length ? size_t(at % int64_t(length)) : 0;
+            out[2 * i] = length ? sound->clip.samples[0][index] : 0;
+            out[2 * i + 1] = length ? sound->clip.samples[1][index] : 0;
+        }
+        sound->played.store(at);
+    }
+
+    void start() {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            say("no sound out (%s); showing without it", SDL_GetError());
+            return;
+        }
+        SDL_AudioSpec want = {}, have = {};
+        want.freq = clip.sampleRate;
+        want.format = AUDIO_S16SYS;
+        want.channels = 2;
+        want.samples = 1024;
+        want.callback = fill;
+        want.userdata = this;
+        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (!device) {
+            say("no sound out (%s); showing without it", SDL_GetError());
+            return;
+        }
+        SDL_PauseAudioDevice(device, 0);
+    }
+    void stop() {
+        if (device) SDL_CloseAudioDevice(device);
+        device = 0;
+    }
+};
+
+// What the log and the summary follow of the live selection.
+struct Selection {
+    int wave, flame, palette, translation, display, scale, input;
+    bool locked;
+    static Selection now() {
+        return {plugin.currentWave,        plugin.currentFlame,   plugin.currentPalette,
+                plugin.currentTranslation, plugin.currentDisplay, plugin.waveScale,
+                plugin.dataSource,         plugin.randomLocked};
+    }
+    bool operator!=(const Selection& o) const { return std::memcmp(this, &o, sizeof o) != 0; }
+};
+
+void logSelection(const char* cause) {
+    const int wave =
+        plugin.currentWave >= 0 && plugin.currentWave < kWaveCount ? plugin.currentWave : 0;
+    const int flame =
+        plugin.currentFlame >= 0 && plugin.currentFlame < kFlameCount ? plugin.currentFlame : 0;
+    const int display = plugin.currentDisplay >= 0 && plugin.currentDisplay < kDisplayCount
+                            ? plugin.currentDisplay
+                            : 0;
+    event("%s wave=%d \"%s\" flame=%d \"%s\" palette=\"%s\" translation=\"%s\" display=%d \"%s\" "
+          "scale=%d input=%s random=%s",
+          cause, wave, waveTable[wave].name, flame, flameTable[flame].name, currentPaletteName(),
+          currentTranslationName(), display, displayTable[display].name, plugin.waveScale,
+          plugin.dataSource ? "analyser" : "scope", plugin.randomLocked ? "locked" : "on");
+}
+
+// The key table's code of an SDL key, 0 for keys it has none for.
+unsigned keyCodeOf(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return unsigned('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return unsigned('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70u + unsigned(key - SDLK_F1);
+    switch (key) {
+    case SDLK_SPACE:
+        return 0x20;
+    case SDLK_ESCAPE:
+        return 0x1B;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return 0x0D;
+    default:
+        return 0;
+    }
+}
+
+struct Run {
+    bool quit = false;
+    long beats = 0, randomChanges = 0, keys = 0;
+};
+
+// A key through the key table; true when it ended the run.
+void pressKey(Run& run, SdlView& view, unsigned vk, bool shift, bool ctrl, bool alt,
+              const std::string& name) {
+    if (vk == 0x7A || (vk == 0x0D && alt)) { // F11, Alt+Enter
+        view.toggleFullScreen();
+        event("key %s full-screen", name.c_str());
+        return;
+    }
+    ++run.keys;
+    const Selection before = Selection::now();
+    const KeyAction action = handleKeyCommand(vk, shift, ctrl);
+    if (action == KeyAction::Close) {
+        event("key %s close", name.c_str());
+        run.quit = true;
+        return;
+    }
+    if (action == KeyAction::Forward) {
+        event("key %s none", name.c_str());
+        return;
+    }
+    if (Selection::now() != before)
+        logSelection(("key " + name).c_str());
+    else
+        event("key %s", name.c_str());
+}
+
+void printHelp() {
+    std::printf("%s\nKeys:\n", nativeUsage());
+    std::string tips = kHelpTIPS;
+    // The key names and their texts, one key a line.
+    size_t start = 0;
+    while (start < tips.size()) {
+        size_t end = tips.find('\n', start);
+        if (end == std::string::npos) end = tips.size();
+        std::string line = tips.substr(start, end - start);
+        size_t tab = line.find('\t');
+        if (tab != std::string::npos) {
+            std::string key = line.substr(0, tab);
+            if (key.size() < 8) key.resize(8, ' ');
+            line = "  " + key + " " + line.substr(tab + 1);
+        }
+        if (!line.empty()) std::printf("%s\n", line.c_str());
+        start = end + 1;
+    }
+    std::printf("  F11      full screen on and off (also Alt+Enter)\n\n%s\n", kHelpABOUT);
+}
+
+// The settings: loaded through the conf file; the first run writes the five built-in tables
+// into the user's tabs folder, with a progress line.
+void loadSettingsFile(const std::string& path, const std::string& tabs) {
+    struct FirstRun {
+        std::string tabs;
+    } firstRun{tabs};
+    SettingsLoadSteps steps = {[](void* c) {
+                                   const FirstRun* f = static_cast<const FirstRun*>(c);
+                                   std::fprintf(stderr,
+                                                "quorbel: first start: writing the five "
+                                                "built-in tables into %s ",
+                                                f->tabs.c_str());
+                                   generateBuiltInTables(
+                                       f->tabs, true,
+                                       [](int position, void*) {
+                                           std::fprintf(stderr, "%d ", position);
+                                           std::fflush(stderr);
+                                       },
+                                       nullptr);
+                                   std::fprintf(stderr, "done\n");
+                               },
+                               nullptr, nullptr, &firstRun};
+    std::vector<std::string> messages;
+    loadConfFile(path, settings, steps, messages);
+    for (const std::string& message : messages) say("%s", message.c_str());
+}
+
+FolderKey* favoritesKey = nullptr;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    NativeOptions options;
+    std::string error;
+    if (!parseNativeOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "quorbel: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        printHelp();
+        return 0;
+    }
+
+    const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    const std::string confFolder = fs::path(confPath).parent_path().string() + "/";
+    if (options.config) {
+        // The values as the program would read them; the file is not written.
+        std::vector<uint8_t> bytes;
+        if (std::FILE* f = std::fopen(confPath.c_str(), "rb")) {
+            uint8_t buffer[65536];
+            size_t n;
+            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && bytes.size() < (1u << 20))
+                bytes.insert(bytes.end(), buffer, buffer + n);
+            std::fclose(f);
+            std::printf("%s\n", confPath.c_str());
+        } else {
+            std::printf("%s (not written yet: the defaults)\n", confPath.c_str());
+        }
+        ConfKey key;
+        key.parse(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        for (const std::string& problem : key.problems())
+            std::fprintf(stderr, "quorbel: %s: %s\n", confPath.c_str(), problem.c_str());
+        Settings record;
+        loadSettingsFrom(key, record, SettingsLoadSteps{nullptr, nullptr, nullptr, nullptr});
+        std::printf("%s", confText(record).c_str());
+        return 0;
+    }
+
+    if (!options.logFile.empty()) {
+        eventLog = std::fopen(options.logFile.c_str(), "w");
+        if (!eventLog) {
+            std::fprintf(stderr, "quorbel: cannot write the log %s: %s\n", options.logFile.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+        std::setvbuf(eventLog, nullptr, _IOLBF, 0);
+    }
+
+    // The sound first: a file that is not sound ends the program before any window opens.
+    Sound sound;
+    std::string title;
+    if (!options.playFile.empty()) {
+        if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
+            say("%s: not a sound file this program plays: %s", options.playFile.c_str(),
+                error.c_str());
+            return 2;
+        }
+        sound.source = options.playFile;
+    } else {
+        sound.clip = makeDemoTrack();
+        sound.source = "demo";
+        title = "Quorbel - Demo track";
+    }
+    event("audio source=%s rate=%d channels=%d length_ms=%u", sound.source.c_str(),
+          sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
+
+    if (SDL_Init(0) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        say("no display: %s (set DISPLAY or WAYLAND_DISPLAY to a running display)", SDL_GetError());
+        SDL_Quit();
+        return 2;
+    }
+
+    // Data and settings in the user's folders.
+    const std::string dataFolder = xdgFolder("XDG_DATA_HOME", ".local/share") + "/quorbel/";
+    const std::string installed = installedDataFolder();
+    fillUserData(dataFolder, installed);
+    setHostDirectory(dataFolder);
+    const std::string errorLog = dataFolder + "quorbel_errors.log";
+    setLogPath(errorLog.c_str());
+    plugin.errorCount = 0;
+    resetLogStatus();
+    loadSettingsFile(confPath, dataFolder + "tabs/");
+    if (settings.Log_Errors_To_File) writeLogHeader();
+    applyResolution();
+
+    SdlView view;
+    if (!view.open(plugin.windowMode == 0 && !options.window, error)) {
+        say("no window: %s", error.c_str());
+        SDL_Quit();
+        return 2;
+    }
+    if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
+    view.title = "1. " + title + " - Quorbel";
+    event("title \"%s\"", title.c_str());
+
+    // The core, as the plug-in's Init starts it.
+    pixelFormat = makePixelFormat(32, 0xFF0000u, 0x00FF00u, 0x0000FFu);
+    gbm_init();
+    buildFlameTables();
+    randomSeed(options.seedGiven ? options.seed : uint32_t(std::time(nullptr)));
+    buildWaveColours();
+    resetFrameLoop();
+    if (!allocateFrameBuffers()) {
+        say("no memory for the frame buffers");
+        return 1;
+    }
+    listTranslations();
+    if (settings.Load_All_Trans)
+        loadAllTranslations(nullptr, nullptr);
+    else if (!allocateTranslationBuffers()) {
+        say("no memory for the translation buffers");
+        return 1;
+    }
+    enumeratePalettes();
+    if (settings.Load_All_Palettes) loadAllPalettes();
+    listPictures();
+    if (settings.Load_All_Pics) loadAllPictures(nullptr, nullptr);
+    plugin.randomLocked = settings.Random == 0;
+    plugin.waveScale = settings.WaveScale >= 0 && settings.WaveScale <= 3 ? settings.WaveScale : 0;
+    plugin.currentWave = settings.Wave;
+    plugin.currentFlame = settings.Flame;
+    plugin.currentDisplay = settings.Display_mode;
+    plugin.dataSource = settings.DataSource;
+    plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
+    startTranslations();
+    startPictures();
+    FolderKey favorites(confFolder + "Favorites");
+    FolderKey forbiddens(confFolder + "Forbidens");
+    favoritesKey = &favorites;
+    loadFavoritesFrom(favorites);
+    loadForbiddensFrom(forbiddens);
+    addFavoriteCommand = [] {
+        addFavoriteTo(*favoritesKey);
+        event("favorite added");
+    };
+    buildSineTables();
+    displayPaletteHook = [](const PaletteBlock&) -> long { return 0; };
+    applyPalette();
+    logSelection("start");
+
+    if (!options.fast && !options.mute) sound.start();
+
+    Run run;
+    uint8_t spectrum[2][576], waveform[2][576];
+    int previousLevel = 0;
+    int64_t endSample = 0;
+    const uint64_t startTicks = SDL_GetTicks64();
+    for (int frame = 1; !run.quit && (options.frames == 0 || frame <= options.frames); ++frame) {
+        currentFrame = frame;
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (e.type == SDL_QUIT) {
+                event("window closed");
+                run.quit = true;
+            } else if (e.type == SDL_KEYDOWN && !e.key.repeat) {
+                const unsigned vk = keyCodeOf(e.key.keysym.sym);
+                if (!vk) continue;
+                const Uint16 mod = e.key.keysym.mod;
+                pressKey(run, view, vk, mod & KMOD_SHIFT, mod & KMOD_CTRL, mod & KMOD_ALT,
+                         SDL_GetKeyName(e.key.keysym.sym));
+            }
+        }
+        for (const NativeKey& key : options.keys)
+            if (key.frame == frame)
+                pressKey(run, view, key.vk, key.shift, key.ctrl, false, key.text);
+        if (run.quit) break;
+
+        // The clock: frames / fps when fast, else real time; the play position from the
+        // sound device where one plays.
+        uint32_t ticks;
+        if (options.fast) {
+            ticks = uint32_t(int64_t(frame - 1) * 1000 / options.fps);
+        } else {
+            const uint64_t due = startTicks + uint64_t(frame - 1) * 1000 / uint64_t(options.fps);
+            const uint64_t now = SDL_GetTicks64();
+            if (due > now) SDL_Delay(uint32_t(due - now)); // pacing to the frame rate
+            ticks = uint32_t(SDL_GetTicks64() - startTicks);
+        }
+        view.ticks = ticks;
+        if (sound.device)
+            endSample = sound.played.load();
+        else
+            endSample = sampleAtMs(sound.clip, ticks);
+        view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
+
+        fillVisData(sound.clip, endSample, waveform, spectrum);
+        const int level = bassLevel(spectrum);
+        const int threshold = settings.Beat_detection_sensitivity;
+        if (level > threshold && previousLevel <= threshold) {
+            ++run.beats;
+            event("beat level=%d", level);
+        }
+        previousLevel = level;
+
+        const Selection before = Selection::now();
+        renderFrame(view, spectrum, waveform);
+        if (Selection::now() != before) {
+            ++run.randomChanges;
+            logSelection("change");
+        }
+
+        for (const NativeCapture& capture : options.captures)
+            if (capture.frame == frame) {
+                if (view.saveFrame(capture.file, error))
+                    event("capture %s", capture.file.c_str());
+                else
+                    say("cannot save the frame to %s: %s", capture.file.c_str(), error.c_str());
+            }
+    }
+    const int framesShown = currentFrame - (run.quit ? 1 : 0);
+    sound.stop();
+
+    if (settings.Save_On_Exit) {
+        settings.Random = plugin.randomLocked ? 0 : 1;
+        settings.Wave = plugin.currentWave;
+        settings.WaveScale = plugin.waveScale;
+        settings.Flame = plugin.currentFlame;
+        settings.DataSource = plugin.dataSource;
+        std::snprintf(settings.Palette, sizeof settings.Palette, "%s", currentPaletteName());
+        std::snprintf(settings.Transformation, sizeof settings.Transformation, "%s",
+                      currentTranslationName());
+        if (!saveConfFile(confPath, settings, error)) say("%s", error.c_str());
+    }
+
+    freeLetterObject();
+    if (settings.Load_All_Palettes) freePalettes();
+    shutDownPictures();
+    shutDownTranslations();
+    gbm_deinit();
+    freeFrameBuffers();
+    view.close();
+    SDL_Quit();
+
+    const int errors = plugin.errorCount.load();
+    char summary[512];
+    std::snprintf(summary, sizeof summary,
+                  "frames=%d beats=%ld random_changes=%ld keys=%ld source=%s audio_frames=%lld "
+                  "errors=%d",
+                  framesShown, run.beats, run.randomChanges, run.keys, sound.source.c_str(),
+                  static_cast<long long>(endSample), errors);
+    std::printf("quorbel: %s\n", summary);
+    event("summary %s", summary);
+    if (settings.Log_Errors_To_File && errors > 0) writeLogFooter();
+    if (eventLog) std::fclose(eventLog);
+    return 0;
+}

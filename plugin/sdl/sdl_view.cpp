@@ -1,0 +1,225 @@
+#include "sdl/sdl_view.h"
+
+#include "base/instance.h"
+#include "base/random.h"
+#include "frame/desktop_view.h"
+#include "frame/display_copy.h"
+#include "media/pixel_format.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// The four typefaces the song text is drawn in, one chosen at random for each text as on
+// Windows: the DejaVu fonts of the distribution (Debian fonts-dejavu-core).
+const char* const kFontFiles[4] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+};
+
+bool isFile(const char* path) {
+    struct stat s;
+    return stat(path, &s) == 0 && S_ISREG(s.st_mode);
+}
+
+// Copies the set pixels of an 8-bit rendered text surface as 1 into a one-byte-a-pixel buffer
+// of width x height, from its top left, clipped.
+void stampRendered(SDL_Surface* rendered, uint8_t* out, int width, int height) {
+    if (SDL_LockSurface(rendered) != 0) return;
+    const int w = rendered->w < width ? rendered->w : width;
+    const int h = rendered->h < height ? rendered->h : height;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(rendered->pixels) + y * rendered->pitch;
+        for (int x = 0; x < w; ++x)
+            if (row[x]) out[y * width + x] = 1;
+    }
+    SDL_UnlockSurface(rendered);
+}
+
+} // namespace
+
+SdlView::~SdlView() {
+    close();
+}
+
+bool SdlView::open(bool fullScreen, std::string& error) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return false;
+    }
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    window_ = SDL_CreateWindow("Quorbel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               plugin.frameWidth, plugin.frameHeight, flags);
+    if (!window_) {
+        error = SDL_GetError();
+        return false;
+    }
+    SDL_SetWindowMinimumSize(window_, 160, 120);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) {
+        error = SDL_GetError();
+        return false;
+    }
+    SDL_ShowCursor(fullScreen ? SDL_DISABLE : SDL_ENABLE);
+    resizeSurfaces();
+    if (!texture_) {
+        error = SDL_GetError();
+        return false;
+    }
+    if (TTF_Init() == 0) {
+        ttfStarted_ = true;
+        for (const char* file : kFontFiles)
+            if (isFile(file)) typefaces_.push_back(file);
+        if (typefaces_.empty())
+            fontProblem_ = "no DejaVu font in /usr/share/fonts/truetype/dejavu (Debian package "
+                           "fonts-dejavu-core): song texts and the info line are not drawn";
+    } else {
+        fontProblem_ = std::string("no TrueType fonts: ") + TTF_GetError();
+    }
+    return true;
+}
+
+void SdlView::resizeSurfaces() {
+    if (width_ == plugin.frameWidth && height_ == plugin.frameHeight && texture_) return;
+    width_ = plugin.frameWidth;
+    height_ = plugin.frameHeight;
+    back_.assign(size_t(width_) * size_t(height_), 0);
+    text_.assign(size_t(plugin.textSurfaceWidth) * size_t(plugin.textSurfaceHeight), 0);
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 width_, height_);
+}
+
+void SdlView::close() {
+    for (OpenFont& f : fonts_) TTF_CloseFont(f.font);
+    fonts_.clear();
+    if (ttfStarted_) TTF_Quit();
+    ttfStarted_ = false;
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+}
+
+void SdlView::toggleFullScreen() {
+    if (!window_) return;
+    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
+}
+
+TTF_Font* SdlView::font(int typeface, int height) {
+    if (typeface < 0 || typeface >= int(typefaces_.size())) return nullptr;
+    for (OpenFont& f : fonts_)
+        if (f.typeface == typeface && f.height == height) return f.font;
+    // A point size whose line height is about the cell height asked for (the DejaVu fonts'
+    // lines are 1.16 times their size).
+    const int points = height * 86 / 100 > 4 ? height * 86 / 100 : 4;
+    TTF_Font* opened = TTF_OpenFont(typefaces_[size_t(typeface)].c_str(), points);
+    if (opened) fonts_.push_back({typeface, height, opened});
+    return opened;
+}
+
+void SdlView::playerTitle(char* buffer, int size) {
+    if (size <= 0) return;
+    std::snprintf(buffer, size_t(size), "%s", title.c_str());
+}
+
+void SdlView::drawSongText(const char* text) {
+    // As on Windows: a typeface at random, the text surface cleared, the largest of the cell
+    // heights 48, 40, 32, 24, 16 and 8 at which the text fits the width, drawn from the top
+    // left in white on black; nothing below 16.
+    const int typeface = randomNext() % 4;
+    resizeSurfaces();
+    std::fill(text_.begin(), text_.end(), 0);
+    if (typefaces_.empty() || !*text) return;
+    const int chosen = typeface % int(typefaces_.size());
+    static const int kHeights[6] = {48, 40, 32, 24, 16, 8};
+    for (int height : kHeights) {
+        TTF_Font* f = font(chosen, height);
+        int w = 0, h = 0;
+        if (!f || TTF_SizeUTF8(f, text, &w, &h) != 0) continue;
+        if (w > plugin.textSurfaceWidth) continue;
+        if (height < 16) return;
+        SDL_Surface* rendered = TTF_RenderUTF8_Solid(f, text, SDL_Color{255, 255, 255, 255});
+        if (!rendered) return;
+        stampRendered(rendered, text_.data(), plugin.textSurfaceWidth, plugin.textSurfaceHeight);
+        SDL_FreeSurface(rendered);
+        return;
+    }
+}
+
+bool SdlView::lockTextSurface(const uint8_t** pixels, long* pitch) {
+    resizeSurfaces();
+    if (text_.empty()) return false;
+    *pixels = text_.data();
+    *pitch = plugin.textSurfaceWidth;
+    return true;
+}
+
+void SdlView::copyFrame() {
+    resizeSurfaces();
+    copyCurrentFrame(reinterpret_cast<uint8_t*>(back_.data()), long(width_) * 4);
+}
+
+void SdlView::drawOverlay(const char* text) {
+    if (typefaces_.empty() || !*text) return;
+    TTF_Font* f = font(0, 16);
+    if (!f) return;
+    SDL_Surface* rendered =
+        TTF_RenderUTF8_Shaded(f, text, SDL_Color{255, 255, 255, 255}, SDL_Color{0, 0, 0, 255});
+    if (!rendered) return;
+    // Index 0 is the background, the others shades from it to white.
+    if (SDL_LockSurface(rendered) == 0) {
+        const SDL_Palette* palette = rendered->format->palette;
+        const int w = rendered->w < width_ ? rendered->w : width_;
+        const int h = rendered->h < height_ ? rendered->h : height_;
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row =
+                static_cast<const uint8_t*>(rendered->pixels) + y * rendered->pitch;
+            for (int x = 0; x < w; ++x) {
+                const SDL_Color c = palette ? palette->colors[row[x]] : SDL_Color{0, 0, 0, 255};
+                back_[size_t(y) * size_t(width_) + size_t(x)] =
+                    uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+            }
+        }
+        SDL_UnlockSurface(rendered);
+    }
+    SDL_FreeSurface(rendered);
+}
+
+void SdlView::showFrame() {
+    if (!renderer_ || !texture_) return;
+    SDL_UpdateTexture(texture_, nullptr, back_.data(), width_ * 4);
+    int outputWidth = 0, outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    const DesktopPlacement place = placeOnMonitor(width_, height_, outputWidth, outputHeight);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    const SDL_Rect target = {place.x, place.y, place.width, place.height};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    SDL_RenderPresent(renderer_);
+}
+
+bool SdlView::saveFrame(const std::string& path, std::string& error) const {
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(back_.data()), width_, height_, 32,
+                                           width_ * 4, SDL_PIXELFORMAT_RGB888);
+    if (!surface) {
+        error = SDL_GetError();
+        return false;
+    }
+    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
+    if (!saved) error = SDL_GetError();
+    SDL_FreeSurface(surface);
+    return saved;
+}
