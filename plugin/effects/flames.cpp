@@ -536,22 +536,6 @@ TEST512 inline __m512i lanesFrom(int from) {
     return _mm512_loadu_si512(index);
 }
 
-// The sums of the even (s0) and odd (s1) pixels of the 64 at p: p[i+w] + p[i-w] + p[i+2] +
-// p[i] + p[i+1], with the row above (p - w) already rewritten.
-TEST512 inline void sums(const uint8_t* p, int w, __m512i& s0, __m512i& s1) {
-    const __m512i low = _mm512_set1_epi16(0xFF);
-    const __m512i a = _mm512_loadu_si512(p), c = _mm512_loadu_si512(p + 2);
-    const __m512i below = _mm512_loadu_si512(p + w), above = _mm512_loadu_si512(p - w);
-    // The byte pairs at p + 1: p[i+1] + p[i+2] of the even pixels, p[i] + p[i+1] of the odd.
-    const __m512i shared = _mm512_maddubs_epi16(_mm512_loadu_si512(p + 1), _mm512_set1_epi8(1));
-    s0 = _mm512_add_epi16(
-        _mm512_add_epi16(shared, _mm512_and_si512(a, low)),
-        _mm512_add_epi16(_mm512_and_si512(below, low), _mm512_and_si512(above, low)));
-    s1 = _mm512_add_epi16(
-        _mm512_add_epi16(shared, _mm512_srli_epi16(c, 8)),
-        _mm512_add_epi16(_mm512_srli_epi16(below, 8), _mm512_srli_epi16(above, 8)));
-}
-
 // For 32 segments with sums s0, s1: z, the end of each run from 0, and y, the end of each run
 // from the z of the segment before, which is the lo of the segment after. zBefore and yBefore
 // are the vector before's.
@@ -577,43 +561,56 @@ inline uint32_t choices(uint32_t a, uint32_t b, uint32_t carry) {
     return a ^ (b & (0u - carry));
 }
 
-TEST512 inline unsigned topLane(__m512i v) {
-    uint16_t lanes[32];
-    _mm512_storeu_si512(lanes, v);
-    return lanes[31];
-}
+constexpr int kVectors = kTestMaxWidth / 64;
 
-// The whole pass. Row 1, whose first segments would take their guesses from row 0 (not part of
-// the chain), goes as a single chain; its last 64 sums, taken before, start the guesses.
+// The whole pass, row by row, 64 pixels a step. The sums p[i+w] + p[i-w] + p[i+2] + p[i] +
+// p[i+1] of the even pixels (s0) and the odd ones (s1): the row above is kept from its pass as
+// words, and the even pixels of a row from the pass before it, where they were the row below.
 TEST512 void frame(uint8_t* b, int w, int h) {
     const int n = w / 64;
-    __m512i s0, s1;
-    sums(b + 2 * w - 64, w, s0, s1);
-    Guesses g = guesses(s0, s1, _mm512_setzero_si512(), _mm512_setzero_si512());
-    __m512i zBefore = g.z, yBefore = g.y;
-    testRowPlain(b + w, w);
-    const unsigned left = b[2 * w - 1];
-    uint32_t aBelow = topLane(yBefore) != left, cBelow = aBelow, carry = 0;
-    for (int y = 2; y <= h; ++y) {
+    const __m512i low = _mm512_set1_epi16(0xFF), one = _mm512_set1_epi16(1);
+    __m512i aboveEven[kVectors], aboveOdd[kVectors], even[kVectors];
+    for (int k = 0; k < n; ++k) {
+        const __m512i above = _mm512_loadu_si512(b + 64 * k);
+        aboveEven[k] = _mm512_and_si512(above, low);
+        aboveOdd[k] = _mm512_srli_epi16(above, 8);
+        even[k] = _mm512_and_si512(_mm512_loadu_si512(b + w + 64 * k), low);
+    }
+    // Row 1's first segments start from row 0's last pixel, which is final and stays: guesses
+    // from it are exact.
+    __m512i zBefore = _mm512_set1_epi16(b[w - 1]), yBefore = zBefore;
+    uint32_t aBelow = 0, cBelow = 0, carry = 0;
+    for (int y = 1; y <= h; ++y) {
         uint8_t* const p = b + y * w;
         for (int k = 0; k < n; ++k) {
             uint8_t* const q = p + 64 * k;
-            sums(q, w, s0, s1);
-            g = guesses(s0, s1, zBefore, yBefore);
+            const __m512i below = _mm512_loadu_si512(q + w);
+            const __m512i belowEven = _mm512_and_si512(below, low);
+            // The byte pairs at q + 1: p[i+1] + p[i+2] of the even pixels, p[i] + p[i+1] of the
+            // odd ones.
+            const __m512i pairs =
+                _mm512_maddubs_epi16(_mm512_loadu_si512(q + 1), _mm512_set1_epi8(1));
+            const __m512i s0 = _mm512_add_epi16(_mm512_add_epi16(pairs, even[k]),
+                                                _mm512_add_epi16(belowEven, aboveEven[k]));
+            const __m512i s1 = _mm512_add_epi16(
+                _mm512_add_epi16(pairs, _mm512_srli_epi16(_mm512_loadu_si512(q + 2), 8)),
+                _mm512_add_epi16(_mm512_srli_epi16(below, 8), aboveOdd[k]));
+            even[k] = belowEven;
+            const Guesses g = guesses(s0, s1, zBefore, yBefore);
             zBefore = g.z, yBefore = g.y;
             const __m512i x0 = _mm512_add_epi16(s0, g.lo);
             const __m512i lo0 = sixth(x0), lo1 = step(s1, lo0);
-            const __m512i hi0 = sixth(_mm512_add_epi16(x0, _mm512_set1_epi16(1)));
-            const __m512i hi1 = step(s1, hi0);
+            const __m512i hi0 = sixth(_mm512_add_epi16(x0, one)), hi1 = step(s1, hi0);
             // Lane j: does segment j's end differ from segment j + 1's lo (y, lane j)?
             const uint32_t la = _mm512_cmpneq_epu16_mask(lo1, g.y);
             const uint32_t ha = _mm512_cmpneq_epu16_mask(hi1, g.y);
             const uint32_t a = (la << 1) | aBelow, c = (ha << 1) | cBelow;
             const uint32_t m = choices(a, a ^ c, carry);
             aBelow = la >> 31, cBelow = ha >> 31, carry = m >> 31;
-            const __m512i f0 = _mm512_mask_blend_epi16(m, lo0, hi0);
-            const __m512i f1 = _mm512_mask_blend_epi16(m, lo1, hi1);
-            _mm512_storeu_si512(q, _mm512_or_si512(f0, _mm512_slli_epi16(f1, 8)));
+            aboveEven[k] = _mm512_mask_blend_epi16(m, lo0, hi0);
+            aboveOdd[k] = _mm512_mask_blend_epi16(m, lo1, hi1);
+            _mm512_storeu_si512(q,
+                                _mm512_or_si512(aboveEven[k], _mm512_slli_epi16(aboveOdd[k], 8)));
         }
     }
 }
