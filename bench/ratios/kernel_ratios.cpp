@@ -5,7 +5,8 @@
 // shipped DLL runs are measured, not inferred. Each figure is the fastest of several rounds, which
 // keeps the ratios steady on a busy machine.
 //
-//   kernel_ratios [rounds]     (default 15)
+//   kernel_ratios [rounds] [loops]     (default 15 rounds; loops of the flames: avx512, avx2,
+//                                       sse2 or scalar, default the widest the processor runs)
 #include "frame/display_copy.h"
 #include "effects/effects.h"
 #include "effects/flames.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -60,6 +62,13 @@ int main(int argc, char** argv) {
         "native";
 #endif
     buildFlameTables();
+    if (argc > 2) {
+        const std::string loops = argv[2];
+        useFlameKernels(loops == "scalar" ? FlameKernels::Scalar
+                        : loops == "sse2" ? FlameKernels::Sse2
+                        : loops == "avx2" ? FlameKernels::Avx2
+                                          : FlameKernels::Avx512);
+    }
     std::printf("%s build; flames: %s, frame copy: %s; %dx%d, fastest of %d rounds\n", build,
                 flameKernelsInUse(), frameCopyKernels(), kWidth, kHeight, rounds);
     std::printf("%-28s %10s %8s\n", "step", "ns", "xMemcpy");

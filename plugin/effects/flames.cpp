@@ -144,17 +144,21 @@ namespace {
 struct Kernels {
     void (*fadeSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
     void (*fadeSum121)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
+    // The same for "R-Fa", whose rows read the row below just written: the 64-byte loop was
+    // measured slower there than the 32-byte one (kernel_ratios), so the AVX-512 set keeps it.
+    void (*fadeSum121Rows)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
     void (*fadeWrappedSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*,
                             const uint8_t*, int);
     void (*fadeOr4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
     void (*halveWrappedSum2)(uint8_t*, const uint8_t*, const uint8_t*, int);
     void (*lower)(uint8_t*, int, int);
 };
-#define KERNEL_SET(ns)                                                                             \
+#define KERNEL_SET_WITH_ROWS(ns, rows)                                                             \
     Kernels {                                                                                      \
-        ns::fadeSum4, ns::fadeSum121, ns::fadeWrappedSum4, ns::fadeOr4, ns::halveWrappedSum2,      \
-            ns::lower                                                                              \
+        ns::fadeSum4, ns::fadeSum121, rows::fadeSum121, ns::fadeWrappedSum4, ns::fadeOr4,          \
+            ns::halveWrappedSum2, ns::lower                                                        \
     }
+#define KERNEL_SET(ns) KERNEL_SET_WITH_ROWS(ns, ns)
 #if QUORBEL_SSE2
 Kernels kernels = KERNEL_SET(sse2);
 FlameKernels kernelsInUse = FlameKernels::Sse2;
@@ -199,7 +203,7 @@ void buildFlameTables() {
         kernelsInUse = FlameKernels::Avx2;
     }
     if (hasAvx512()) {
-        kernels = KERNEL_SET(avx512);
+        kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
         kernelsInUse = FlameKernels::Avx512;
     }
 #endif
@@ -226,7 +230,7 @@ void useFlameKernels(FlameKernels which) {
         break;
     case FlameKernels::Avx512:
         if (hasAvx512()) {
-            kernels = KERNEL_SET(avx512);
+            kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
             kernelsInUse = which;
         }
         break;
@@ -335,7 +339,7 @@ void flameRightFast() {
     b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w - 1] + b[f.n + w]];
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
-        kernels.fadeSum121(r + 1, r + 1, r + w, r + w + 1, w - 1);
+        kernels.fadeSum121Rows(r + 1, r + 1, r + w, r + w + 1, w - 1);
         if (y > 0) r[0] = quarterFade[r[0] + 2 * r[w - 1] + r[w]];
     }
 }
