@@ -341,8 +341,7 @@ int main(int argc, char** argv) {
     std::string title;
     if (!options.playFile.empty()) {
         if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
-            say("%s: not a sound file this program plays: %s", options.playFile.c_str(),
-                error.c_str());
+            say("%s: cannot play it: %s", options.playFile.c_str(), error.c_str());
             return 2;
         }
         sound.source = options.playFile;
@@ -354,8 +353,27 @@ int main(int argc, char** argv) {
     event("audio source=%s rate=%d channels=%d length_ms=%u", sound.source.c_str(),
           sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
 
-    if (SDL_Init(0) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        say("no display: %s (set DISPLAY or WAYLAND_DISPLAY to a running display)", SDL_GetError());
+    // Without a display SDL falls back to its offscreen driver, which shows nothing: that is no
+    // display unless asked for by name (SDL_VIDEODRIVER=offscreen, for captures without one).
+    // Without either display variable there is none to try (and SDL's probing would print
+    // lines of its own); with only DISPLAY, X11 is the one.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool named = asked && *asked;
+    if (!named && !(x11 && *x11) && !(wayland && *wayland)) {
+        say("no display: neither DISPLAY nor WAYLAND_DISPLAY is set (start it in a desktop "
+            "session, or set SDL_VIDEODRIVER=offscreen to run without showing)");
+        return 2;
+    }
+    if (!named && !(wayland && *wayland)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    const bool videoStarted = SDL_Init(0) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const char* driver = videoStarted ? SDL_GetCurrentVideoDriver() : nullptr;
+    const bool invisible =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (!videoStarted || (invisible && !named)) {
+        say("no display: %s (set DISPLAY or WAYLAND_DISPLAY to a running display)",
+            videoStarted ? "no X11 or Wayland display to connect to" : SDL_GetError());
         SDL_Quit();
         return 2;
     }
@@ -524,7 +542,7 @@ int main(int argc, char** argv) {
     const int errors = plugin.errorCount.load();
     char summary[512];
     std::snprintf(summary, sizeof summary,
-                  "frames=%d beats=%ld random_changes=%ld keys=%ld source=%s audio_frames=%lld "
+                  "frames=%d beats=%ld random_changes=%ld keys=%ld source=\"%s\" audio_frames=%lld "
                   "errors=%d",
                   framesShown, run.beats, run.randomChanges, run.keys, sound.source.c_str(),
                   static_cast<long long>(endSample), errors);

@@ -3,6 +3,8 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -41,6 +43,24 @@ bool loadSoundFile(const std::string& path, AudioClip& out, std::string& title,
     if (info.frames > int64_t(192000) * 3600) {
         error = "longer than this program plays";
         return false;
+    }
+    // A WAV file whose data chunk promises more than the file holds is cut: libsndfile plays
+    // what is there and says so only in its log ("data : 352800 (should be 117600)").
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+    for (const char* line = log; line && *line;) {
+        const char* end = std::strchr(line, '\n');
+        const std::string text(line, end ? size_t(end - line) : std::strlen(line));
+        if (text.compare(0, 6, "data :") == 0 && text.find("(should be") != std::string::npos) {
+            long long claimed = 0, held = 0;
+            if (std::sscanf(text.c_str(), "data : %lld (should be %lld)", &claimed, &held) == 2 &&
+                held < claimed) {
+                error = "truncated (the data chunk claims " + std::to_string(claimed) +
+                        " bytes, the file holds " + std::to_string(held) + ")";
+                return false;
+            }
+        }
+        line = end ? end + 1 : nullptr;
     }
     AudioClip clip;
     clip.sampleRate = info.samplerate;

@@ -1,0 +1,28 @@
+# The native program quorbel run for real under private Xvfb displays (tests/quorbel/), one
+# ctest per case, label "quorbel". Registered where the program is built and Xvfb is there.
+# The sanitizer builds leave them out: SDL's and X11's own allocations that live until exit
+# are not ours to report.
+if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
+    find_program(QUORBEL_XVFB Xvfb)
+    find_package(Python3 COMPONENTS Interpreter)
+    if(QUORBEL_XVFB AND Python3_FOUND)
+        foreach(case
+                demo_captures_frames_that_are_not_blank
+                beats_drive_random_changes_and_silence_does_not
+                keys_drive_effects
+                favourite_added_with_ctrl_m_is_kept_and_recalled
+                play_shows_a_file_with_its_beats_and_title
+                settings_round_trip_and_save_on_exit
+                corrupt_conf_lines_are_reported_and_the_defaults_used
+                a_file_that_is_not_sound_is_one_line_and_status_2
+                no_display_is_one_line_and_status_2
+                bad_command_lines_and_help)
+            add_test(NAME quorbel.${case}
+                     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
+                             $<TARGET_FILE:quorbel> Run.test_${case})
+            set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300)
+        endforeach()
+    else()
+        message(STATUS "quorbel's tests need Xvfb and Python 3: not registered")
+    endif()
+endif()

@@ -1,0 +1,315 @@
+#!/usr/bin/env python3
+"""The native program quorbel run for real: each test starts its own Xvfb (which picks a free
+display number through -displayfd, so no number is shared with other tests) and its own
+settings and data folders, runs quorbel on the fast clock (frames / fps, so nothing depends on
+the machine's speed) and reads its exit status, its output lines, its event log and the frames
+it captured.
+
+    test_quorbel.py QUORBEL [unittest arguments, such as Run.test_demo_captures]
+"""
+
+import math
+import os
+import select
+import shlex
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+QUORBEL = None
+
+
+def start_xvfb(log_path, timeout=30.0):
+    """Starts Xvfb at 1024x768x24; returns (display number, process)."""
+    read_end, write_end = os.pipe()
+    with open(log_path, "ab") as log:
+        proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log,
+            stderr=subprocess.STDOUT, start_new_session=True)
+    os.close(write_end)
+    data = b""
+    try:
+        # Xvfb writes the number once it accepts connections; the timeout is only a bound.
+        while not data.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], timeout)
+            if not ready:
+                break
+            chunk = os.read(read_end, 64)
+            if not chunk:
+                break
+            data += chunk
+    finally:
+        os.close(read_end)
+    if not data.strip().isdigit():
+        stop(proc)
+        raise RuntimeError(f"Xvfb did not start; see {log_path}")
+    return int(data.strip()), proc
+
+
+def stop(proc):
+    if proc.poll() is None:
+        os.killpg(proc.pid, signal.SIGTERM)
+        try:
+            proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+
+
+def read_bmp(path):
+    """(width, height, set of (r, g, b), share of pixels that are not black) of a 24- or 32-bit
+    BMP file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] != b"BM":
+        raise AssertionError(f"{path} is not a BMP file")
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    step = bits // 8
+    row = (width * step + 3) // 4 * 4
+    colours = set()
+    lit = 0
+    for y in range(abs(height)):
+        start = offset + y * row
+        for x in range(width):
+            b, g, r = data[start + x * step:start + x * step + 3]
+            colours.add((r, g, b))
+            if r or g or b:
+                lit += 1
+    return width, abs(height), colours, lit / float(width * abs(height))
+
+
+def beat_wav(path, seconds=4, rate=44100):
+    """A stereo 16-bit WAV with a bass drum every half second."""
+    frames = bytearray()
+    for i in range(rate * seconds):
+        t = (i % (rate // 2)) / rate
+        v = int(0.8 * 32767 * math.exp(-t / 0.08) * math.sin(2 * math.pi * 60 * t))
+        frames += struct.pack("<hh", v, v)
+    write_wav(path, bytes(frames), rate)
+
+
+def write_wav(path, frames, rate, claimed=None):
+    claimed = len(frames) if claimed is None else claimed
+    header = (b"RIFF" + struct.pack("<I", 36 + claimed) + b"WAVEfmt " +
+              struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" +
+              struct.pack("<I", claimed))
+    with open(path, "wb") as f:
+        f.write(header + frames)
+
+
+class Run(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="quorbel-test-")
+        self.display, self.xvfb = start_xvfb(os.path.join(self.dir, "xvfb.log"))
+        self.env = dict(os.environ)
+        for name in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER"):
+            self.env.pop(name, None)
+        self.env.update({
+            "DISPLAY": f":{self.display}",
+            "HOME": self.dir,
+            "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
+            "XDG_DATA_HOME": os.path.join(self.dir, "data"),
+            "XDG_RUNTIME_DIR": self.dir,
+            "SDL_AUDIODRIVER": "dummy",
+        })
+        self.conf = os.path.join(self.dir, "config", "quorbel", "quorbel.conf")
+        self.log = os.path.join(self.dir, "events.log")
+
+    def tearDown(self):
+        stop(self.xvfb)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def run_quorbel(self, *args, env=None, log=True):
+        command = [QUORBEL] + list(args)
+        if log:
+            command += ["--log", self.log]
+        return subprocess.run(command, env=env or self.env, capture_output=True, text=True,
+                              timeout=300)
+
+    def write_conf(self, text):
+        os.makedirs(os.path.dirname(self.conf), exist_ok=True)
+        with open(self.conf, "w") as f:
+            f.write(text)
+
+    def events(self):
+        with open(self.log) as f:
+            return [line.rstrip("\n") for line in f]
+
+    def summary(self):
+        lines = [line for line in self.events() if " summary " in line]
+        self.assertEqual(len(lines), 1, self.events()[-5:])
+        return dict(item.split("=", 1) for item in shlex.split(lines[0].split(" summary ")[1]))
+
+    def assert_ran(self, result):
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("quorbel: frames=", result.stdout)
+
+    def test_demo_captures_frames_that_are_not_blank(self):
+        first = os.path.join(self.dir, "first.bmp")
+        last = os.path.join(self.dir, "last.bmp")
+        result = self.run_quorbel("--demo", "--fast", "--seed", "7", "--frames", "240",
+                                  "--capture", f"60:{first}", "--capture", f"240:{last}")
+        self.assert_ran(result)
+        for path in (first, last):
+            width, height, colours, lit = read_bmp(path)
+            self.assertEqual((width, height), (640, 480))
+            self.assertGreater(len(colours), 16, path)
+            self.assertGreater(lit, 0.02, path)
+        summary = self.summary()
+        self.assertEqual(summary["frames"], "240")
+        self.assertEqual(summary["source"], "demo")
+        self.assertEqual(summary["errors"], "0")
+        # Four seconds of the demo track at 120 beats a minute.
+        self.assertGreaterEqual(int(summary["beats"]), 7)
+        self.assertLessEqual(int(summary["beats"]), 9)
+        # The first start wrote the settings and the five tables, and filled the data folder.
+        self.assertTrue(os.path.isfile(self.conf))
+        tabs = os.path.join(self.dir, "data", "quorbel", "tabs")
+        self.assertEqual(len([n for n in os.listdir(tabs) if n.endswith(".tab")]), 5)
+        self.assertIn("writing the five built-in tables", result.stderr)
+        maps = os.path.join(self.dir, "data", "quorbel", "maps")
+        self.assertIn("VOLCANO.MAP", os.listdir(maps))
+
+    def test_beats_drive_random_changes_and_silence_does_not(self):
+        self.write_conf("Frequency_Random_Change=1\nShow_3D_song_intro=0\n")
+        result = self.run_quorbel("--demo", "--fast", "--seed", "3", "--frames", "300")
+        self.assert_ran(result)
+        summary = self.summary()
+        self.assertGreaterEqual(int(summary["random_changes"]), 8)
+        silence = os.path.join(self.dir, "silence.wav")
+        write_wav(silence, bytes(44100 * 4 * 2), 44100)
+        result = self.run_quorbel("--play", silence, "--fast", "--seed", "3", "--frames", "300")
+        self.assert_ran(result)
+        summary = self.summary()
+        self.assertEqual(summary["beats"], "0")
+        self.assertEqual(summary["random_changes"], "0")
+
+    def test_keys_drive_effects(self):
+        # Random changes off, so that only the keys change the effect.
+        self.write_conf("Random=0\nWave=2\nFlame=3\nDisplay_mode=0\nShow_3D_song_intro=0\n")
+        result = self.run_quorbel("--demo", "--fast", "--frames", "100",
+                                  "--key", "10:w", "--key", "20:shift+w", "--key", "30:F",
+                                  "--key", "40:d", "--key", "50:i", "--key", "60:l",
+                                  "--key", "70:q", "--key", "80:esc")
+        self.assert_ran(result)
+        keys = [line for line in self.events() if " key " in line]
+        self.assertIn(" wave=3 ", keys[0])
+        self.assertTrue(keys[0].startswith("frame 10 key w "), keys[0])
+        self.assertIn(" wave=2 ", keys[1])
+        self.assertIn(" flame=4 ", keys[2])
+        self.assertIn(" display=1 ", keys[3])
+        self.assertIn(" input=analyser ", keys[4])
+        self.assertIn(" random=on", keys[5])
+        self.assertEqual(keys[6], "frame 70 key q none")
+        self.assertEqual(keys[7], "frame 80 key esc close")
+        summary = self.summary()
+        self.assertEqual(summary["frames"], "79")
+        self.assertEqual(summary["keys"], "8")
+
+    def test_favourite_added_with_ctrl_m_is_kept_and_recalled(self):
+        self.write_conf("Random=0\nWave=5\nShow_3D_song_intro=0\n")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "20",
+                                         "--key", "10:ctrl+m"))
+        record = os.path.join(self.dir, "config", "quorbel", "Favorites", "Favorite_0")
+        self.assertTrue(os.path.isfile(record))
+        self.write_conf("Random=0\nWave=9\nShow_3D_song_intro=0\n")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "20",
+                                         "--key", "10:m"))
+        key = [line for line in self.events() if " key m " in line]
+        self.assertEqual(len(key), 1, self.events())
+        self.assertIn(" wave=5 ", key[0])
+
+    def test_play_shows_a_file_with_its_beats_and_title(self):
+        wav = os.path.join(self.dir, "Some Band - A Song.wav")
+        beat_wav(wav)
+        shot = os.path.join(self.dir, "shot.bmp")
+        result = self.run_quorbel("--play", wav, "--fast", "--frames", "200",
+                                  "--capture", f"200:{shot}")
+        self.assert_ran(result)
+        self.assertIn('frame 0 title "Some Band - A Song"', self.events())
+        summary = self.summary()
+        self.assertEqual(summary["source"], wav)
+        self.assertGreaterEqual(int(summary["beats"]), 6)
+        self.assertGreater(read_bmp(shot)[3], 0.02)
+
+    def test_settings_round_trip_and_save_on_exit(self):
+        self.write_conf("Save_On_Exit=1\nRandom=0\nWave=4\nPalette=GOLD.MAP\n"
+                        "Show_3D_song_intro=0\n")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "20",
+                                         "--key", "10:w"))
+        result = self.run_quorbel("--config", log=False)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.splitlines()
+        self.assertEqual(lines[0], self.conf)
+        values = dict(line.split("=", 1) for line in lines[1:])
+        self.assertEqual(values["Wave"], "5")
+        self.assertEqual(values["Palette"], "GOLD.MAP")
+        self.assertEqual(values["Save_On_Exit"], "1")
+        self.assertEqual(values["Version"], "336")
+        # --config lists every value of the record; the file holds the same lines.
+        with open(self.conf) as f:
+            self.assertEqual(f.read().splitlines(), lines[1:])
+
+    def test_corrupt_conf_lines_are_reported_and_the_defaults_used(self):
+        self.write_conf("Wave=seven\nthis is no setting\nFlame=5\n")
+        result = self.run_quorbel("--demo", "--fast", "--frames", "5")
+        self.assert_ran(result)
+        messages = [line for line in result.stderr.splitlines() if "quorbel.conf" in line]
+        self.assertEqual(len(messages), 2, result.stderr)
+        self.assertIn("line 1: Wave: not a whole number", messages[0])
+        self.assertIn("line 2: not a Name=value line", messages[1])
+        start = [line for line in self.events() if " start " in line][0]
+        self.assertIn(" wave=2 ", start)  # the default
+        self.assertIn(" flame=5 ", start)
+
+    def test_a_file_that_is_not_sound_is_one_line_and_status_2(self):
+        text = os.path.join(self.dir, "notes.txt")
+        with open(text, "w") as f:
+            f.write("not sound\n" * 100)
+        cut = os.path.join(self.dir, "cut.wav")
+        write_wav(cut, bytes(4000), 44100, claimed=400000)
+        for path, reason in ((text, "cannot play it"), (cut, "truncated"),
+                             (os.path.join(self.dir, "missing.wav"), "cannot play it")):
+            result = self.run_quorbel("--play", path, log=False)
+            self.assertEqual(result.returncode, 2, path)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn(reason, result.stderr)
+            self.assertEqual(result.stdout, "")
+
+    def test_no_display_is_one_line_and_status_2(self):
+        env = dict(self.env)
+        env.pop("DISPLAY")
+        result = self.run_quorbel("--demo", "--frames", "5", env=env, log=False)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("no display", result.stderr)
+        # A display number where no server runs.
+        env["DISPLAY"] = ":%d" % (self.display + 1000)
+        result = self.run_quorbel("--demo", "--frames", "5", env=env, log=False)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("no display", result.stderr)
+
+    def test_bad_command_lines_and_help(self):
+        for args in (["--frames", "0"], ["--key", "x:w"], ["--key", "5:nokey"],
+                     ["--capture", "5"], ["--demo", "--play", "a.wav"], ["--what"]):
+            result = self.run_quorbel(*args, log=False)
+            self.assertEqual(result.returncode, 2, args)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        result = self.run_quorbel("--help", log=False)
+        self.assertEqual(result.returncode, 0)
+        for text in ("--play FILE", "Ctrl-M", "add to favorites", "Quorbel-4-Winamp v1.50"):
+            self.assertIn(text, result.stdout)
+
+
+if __name__ == "__main__":
+    QUORBEL = sys.argv.pop(1)
+    unittest.main()
