@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -100,27 +101,35 @@ void expectCopy(const Surface& s, int display, const std::vector<uint8_t>& frame
 
 } // namespace
 
-// Every display function at every depth, on a destination whose rows are wider than the frame.
+// Every display function at every depth, on a destination whose rows are wider than the frame,
+// with the widest loops the processor runs and, where that is AVX-512, with the AVX2 ones too.
 TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
     const PaletteBlock palette = distinctPalette();
     const int sizes[][2] = {{640, 480}, {640, 400}, {512, 384}, {320, 240}, {320, 200}, {160, 120},
                             {100, 6},   {67, 5},    {33, 3},    {31, 4},    {18, 2},    {17, 3},
                             {10, 6},    {9, 7},     {2, 2},     {1, 1}};
-    for (const auto& size : sizes)
-        for (int depth : {8, 16, 24, 32})
-            for (int display = 0; display < 4; ++display) {
-                SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " depth " << depth
-                                                << " display " << display);
-                const auto frame = randomFrame(size[0], size[1], 7u * depth + display);
-                Surface surface(size[0], size[1], depth, 13 + depth / 8);
-                copyFrame(frame.data(), size[0], size[1], display, surface.bytes.data(),
-                          surface.pitch, depth, palette);
-                expectCopy(surface, display, frame, palette);
-                Surface generic(size[0], size[1], depth, 13 + depth / 8);
-                copyFrameGeneric(frame.data(), size[0], size[1], display, generic.bytes.data(),
-                                 generic.pitch, depth, palette);
-                expectCopy(generic, display, frame, palette);
-            }
+    for (bool avx512 : {true, false}) {
+        allowFrameCopyAvx512(avx512);
+        if (!avx512 && std::string(frameCopyKernels()) == "avx512") continue;
+        for (const auto& size : sizes)
+            for (int depth : {8, 16, 24, 32})
+                for (int display = 0; display < 4; ++display) {
+                    SCOPED_TRACE(testing::Message()
+                                 << frameCopyKernels() << " " << size[0] << "x" << size[1]
+                                 << " depth " << depth << " display " << display);
+                    const auto frame = randomFrame(size[0], size[1], 7u * depth + display);
+                    Surface surface(size[0], size[1], depth, 13 + depth / 8);
+                    copyFrame(frame.data(), size[0], size[1], display, surface.bytes.data(),
+                              surface.pitch, depth, palette);
+                    expectCopy(surface, display, frame, palette);
+                    if (!avx512) continue;
+                    Surface generic(size[0], size[1], depth, 13 + depth / 8);
+                    copyFrameGeneric(frame.data(), size[0], size[1], display, generic.bytes.data(),
+                                     generic.pitch, depth, palette);
+                    expectCopy(generic, display, frame, palette);
+                }
+    }
+    allowFrameCopyAvx512(true);
 }
 
 TEST(FrameCopy, KaleidoscopeReadsOnlyEvenRowsAndColumns) {
