@@ -497,6 +497,241 @@ struct Avx512RowFns16 {
     }
 };
 
+// 24 and 32 bits with AVX-512VBMI: each byte of the pixels is looked up in its own 256-byte
+// plane of the palette, 64 indices at a time, by two-source byte permutes (128 entries each)
+// chosen between by bit 7 of the index; the planes are then interleaved into pixels.
+#define COPY_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+struct BytePlanes {
+    uint8_t plane[4][kPaletteColours]; // byte b of pixels32[i] at plane[b][i]
+    explicit BytePlanes(const uint32_t* pixels32) {
+        for (int i = 0; i < kPaletteColours; ++i)
+            for (int b = 0; b < 4; ++b) plane[b][i] = static_cast<uint8_t>(pixels32[i] >> (8 * b));
+    }
+};
+
+struct Avx512Rows24 {
+    const BytePlanes& planes;
+    const Convert24& convert;
+};
+struct Avx512Rows32 {
+    const BytePlanes& planes;
+    const Convert32& convert;
+};
+
+template <int kCount> struct PlaneVectors { __m512i part[kCount][4]; };
+
+template <int kCount> COPY_VBMI inline PlaneVectors<kCount> loadPlanes(const BytePlanes& p) {
+    PlaneVectors<kCount> v;
+    for (int b = 0; b < kCount; ++b)
+        for (int i = 0; i < 4; ++i) v.part[b][i] = _mm512_loadu_si512(p.plane[b] + 64 * i);
+    return v;
+}
+
+// Byte b of the pixels of 64 indices; high has bit 7 of each index.
+template <int kCount>
+COPY_VBMI inline __m512i lookUpPlane(const PlaneVectors<kCount>& v, int b, __m512i index,
+                                     __mmask64 high) {
+    return _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(v.part[b][0], index, v.part[b][1]),
+                                  _mm512_permutex2var_epi8(v.part[b][2], index, v.part[b][3]));
+}
+
+// The byte permute with a zeroing mask of all lanes: the same instruction, but GCC 12's plain
+// form starts from an undefined value that its warnings take for uninitialised.
+COPY_VBMI inline __m512i permuteBytes(__m512i index, __m512i v) {
+    return _mm512_maskz_permutexvar_epi8(~__mmask64(0), index, v);
+}
+
+COPY_VBMI inline __m512i bytesFrom(const uint8_t (&table)[64]) {
+    return _mm512_loadu_si512(table);
+}
+
+// 32 bits: the four planes interleaved by unpacks, which work within 128-bit quarters; the
+// indices are first put in the order that makes the unpacked pixels come out in order (index
+// 16q + 4L + r at place 16L + 4q + r). mirrored also takes every second source byte.
+struct Order32 {
+    uint8_t straight[64], even[64];
+    Order32() {
+        for (int L = 0; L < 4; ++L)
+            for (int q = 0; q < 4; ++q)
+                for (int r = 0; r < 4; ++r) {
+                    straight[16 * L + 4 * q + r] = static_cast<uint8_t>(16 * q + 4 * L + r);
+                    even[16 * L + 4 * q + r] = static_cast<uint8_t>(2 * (16 * q + 4 * L + r));
+                }
+    }
+};
+
+// The 64 pixels of ordered indices as four vectors of 16, in pixel order.
+COPY_VBMI inline void pixels32Of(const PlaneVectors<4>& v, __m512i index, __m512i (&out)[4]) {
+    const __mmask64 high = _mm512_movepi8_mask(index);
+    const __m512i b0 = lookUpPlane(v, 0, index, high), b1 = lookUpPlane(v, 1, index, high);
+    const __m512i b2 = lookUpPlane(v, 2, index, high), b3 = lookUpPlane(v, 3, index, high);
+    const __m512i lo01 = _mm512_unpacklo_epi8(b0, b1), hi01 = _mm512_unpackhi_epi8(b0, b1);
+    const __m512i lo23 = _mm512_unpacklo_epi8(b2, b3), hi23 = _mm512_unpackhi_epi8(b2, b3);
+    out[0] = _mm512_unpacklo_epi16(lo01, lo23);
+    out[1] = _mm512_unpackhi_epi16(lo01, lo23);
+    out[2] = _mm512_unpacklo_epi16(hi01, hi23);
+    out[3] = _mm512_unpackhi_epi16(hi01, hi23);
+}
+
+template <bool TwoRows>
+COPY_VBMI void straightRow32Avx512(const Avx512Rows32& r, const uint8_t* src, int width,
+                                   uint8_t* rowA, uint8_t* rowB) {
+    static const Order32 order;
+    const PlaneVectors<4> v = loadPlanes<4>(r.planes);
+    const __m512i straight = bytesFrom(order.straight);
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        __m512i out[4];
+        pixels32Of(v, permuteBytes(straight, _mm512_loadu_si512(src + x)), out);
+        for (int q = 0; q < 4; ++q) {
+            _mm512_storeu_si512(rowA + 4 * x + 64 * q, out[q]);
+            if (TwoRows) _mm512_storeu_si512(rowB + 4 * x + 64 * q, out[q]);
+        }
+    }
+    straightRow<Convert32, TwoRows>(r.convert, src + x, width - x, rowA + 4 * x,
+                                    TwoRows ? rowB + 4 * x : nullptr);
+}
+
+// 64 pixels of the left copy from the even bytes of 128 source bytes; the same pixels in
+// reverse order are the right copy.
+template <bool TwoRows>
+COPY_VBMI void mirroredRow32Avx512(const Avx512Rows32& r, const uint8_t* src, int width,
+                                   uint8_t* rowA, uint8_t* rowB) {
+    static const Order32 order;
+    const PlaneVectors<4> v = loadPlanes<4>(r.planes);
+    const __m512i even = bytesFrom(order.even);
+    const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const int rightCount = width / 2;
+    int k = 0;
+    for (; k + 64 <= rightCount; k += 64) {
+        __m512i out[4];
+        pixels32Of(v,
+                   _mm512_permutex2var_epi8(_mm512_loadu_si512(src + 2 * k), even,
+                                            _mm512_loadu_si512(src + 2 * k + 64)),
+                   out);
+        uint8_t* const rightA = rowA + 4 * (width - 64 - k);
+        for (int q = 0; q < 4; ++q) {
+            const __m512i right = _mm512_maskz_permutexvar_epi32(0xFFFF, reverse, out[3 - q]);
+            _mm512_storeu_si512(rowA + 4 * k + 64 * q, out[q]);
+            _mm512_storeu_si512(rightA + 64 * q, right);
+            if (TwoRows) {
+                _mm512_storeu_si512(rowB + 4 * k + 64 * q, out[q]);
+                _mm512_storeu_si512(rowB + 4 * (width - 64 - k) + 64 * q, right);
+            }
+        }
+    }
+    mirroredRowFrom<Convert32, TwoRows>(r.convert, k, src, width, rowA, rowB);
+}
+
+// 24 bits: output byte 64o + t of 64 pixels is byte (64o + t) % 3 of pixel (64o + t) / 3. Each
+// of the three output vectors is a permute of planes 0 and 1 and one of plane 2, blended.
+struct Order24 {
+    uint8_t planes01[3][64], plane2[3][64], fromPlane2[3][64], even[64], reverse[64];
+    Order24() {
+        for (int o = 0; o < 3; ++o)
+            for (int t = 0; t < 64; ++t) {
+                const int g = 64 * o + t, pixel = g / 3, byte = g % 3;
+                planes01[o][t] = static_cast<uint8_t>(byte == 1 ? 64 + pixel : pixel);
+                plane2[o][t] = static_cast<uint8_t>(pixel);
+                fromPlane2[o][t] = byte == 2 ? 0xFF : 0;
+            }
+        for (int t = 0; t < 64; ++t) {
+            even[t] = static_cast<uint8_t>(2 * t);
+            reverse[t] = static_cast<uint8_t>(63 - t);
+        }
+    }
+};
+
+struct Interleave24 {
+    __m512i planes01[3], plane2[3];
+    __mmask64 fromPlane2[3];
+};
+
+COPY_VBMI inline Interleave24 interleave24(const Order24& order) {
+    Interleave24 i;
+    for (int o = 0; o < 3; ++o) {
+        i.planes01[o] = bytesFrom(order.planes01[o]);
+        i.plane2[o] = bytesFrom(order.plane2[o]);
+        i.fromPlane2[o] = _mm512_movepi8_mask(bytesFrom(order.fromPlane2[o]));
+    }
+    return i;
+}
+
+// The 192 bytes of the 64 pixels whose bytes are b0, b1, b2, stored at out (and outB).
+template <bool TwoRows>
+COPY_VBMI inline void store24(const Interleave24& i, __m512i b0, __m512i b1, __m512i b2,
+                              uint8_t* out, uint8_t* outB) {
+    for (int o = 0; o < 3; ++o) {
+        const __m512i bytes =
+            _mm512_mask_blend_epi8(i.fromPlane2[o], _mm512_permutex2var_epi8(b0, i.planes01[o], b1),
+                                   permuteBytes(i.plane2[o], b2));
+        _mm512_storeu_si512(out + 64 * o, bytes);
+        if (TwoRows) _mm512_storeu_si512(outB + 64 * o, bytes);
+    }
+}
+
+template <bool TwoRows>
+COPY_VBMI void straightRow24Avx512(const Avx512Rows24& r, const uint8_t* src, int width,
+                                   uint8_t* rowA, uint8_t* rowB) {
+    static const Order24 order;
+    const PlaneVectors<3> v = loadPlanes<3>(r.planes);
+    const Interleave24 il = interleave24(order);
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        const __m512i index = _mm512_loadu_si512(src + x);
+        const __mmask64 high = _mm512_movepi8_mask(index);
+        store24<TwoRows>(il, lookUpPlane(v, 0, index, high), lookUpPlane(v, 1, index, high),
+                         lookUpPlane(v, 2, index, high), rowA + 3 * x,
+                         TwoRows ? rowB + 3 * x : nullptr);
+    }
+    straightRow<Convert24, TwoRows>(r.convert, src + x, width - x, rowA + 3 * x,
+                                    TwoRows ? rowB + 3 * x : nullptr);
+}
+
+template <bool TwoRows>
+COPY_VBMI void mirroredRow24Avx512(const Avx512Rows24& r, const uint8_t* src, int width,
+                                   uint8_t* rowA, uint8_t* rowB) {
+    static const Order24 order;
+    const PlaneVectors<3> v = loadPlanes<3>(r.planes);
+    const Interleave24 il = interleave24(order);
+    const __m512i even = bytesFrom(order.even), reverse = bytesFrom(order.reverse);
+    const int rightCount = width / 2;
+    int k = 0;
+    for (; k + 64 <= rightCount; k += 64) {
+        const __m512i index = _mm512_permutex2var_epi8(_mm512_loadu_si512(src + 2 * k), even,
+                                                       _mm512_loadu_si512(src + 2 * k + 64));
+        const __mmask64 high = _mm512_movepi8_mask(index);
+        const __m512i b0 = lookUpPlane(v, 0, index, high), b1 = lookUpPlane(v, 1, index, high);
+        const __m512i b2 = lookUpPlane(v, 2, index, high);
+        const int rightOffset = 3 * (width - 64 - k);
+        store24<TwoRows>(il, b0, b1, b2, rowA + 3 * k, TwoRows ? rowB + 3 * k : nullptr);
+        store24<TwoRows>(il, permuteBytes(reverse, b0), permuteBytes(reverse, b1),
+                         permuteBytes(reverse, b2), rowA + rightOffset,
+                         TwoRows ? rowB + rightOffset : nullptr);
+    }
+    mirroredRowFrom<Convert24, TwoRows>(r.convert, k, src, width, rowA, rowB);
+}
+
+#define AVX512_ROW_FNS(Name, Rows, straightFn, mirroredFn)                                         \
+    struct Name {                                                                                  \
+        static void straight(const Rows& r, const uint8_t* s, int w, uint8_t* a) {                 \
+            straightFn<false>(r, s, w, a, nullptr);                                                \
+        }                                                                                          \
+        static void straight2(const Rows& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {    \
+            straightFn<true>(r, s, w, a, b);                                                       \
+        }                                                                                          \
+        static void mirrored(const Rows& r, const uint8_t* s, int w, uint8_t* a) {                 \
+            mirroredFn<false>(r, s, w, a, nullptr);                                                \
+        }                                                                                          \
+        static void mirrored2(const Rows& r, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {    \
+            mirroredFn<true>(r, s, w, a, b);                                                       \
+        }                                                                                          \
+    };
+AVX512_ROW_FNS(Avx512RowFns24, Avx512Rows24, straightRow24Avx512, mirroredRow24Avx512)
+AVX512_ROW_FNS(Avx512RowFns32, Avx512Rows32, straightRow32Avx512, mirroredRow32Avx512)
+#undef AVX512_ROW_FNS
+
 bool avx512Allowed = true;
 
 bool processorHasAvx512() {
@@ -627,6 +862,12 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     case 24: {
         const Convert24 convert(palette);
 #if QUORBEL_COPY_AVX2
+        if (Fast && useAvx512()) {
+            const BytePlanes planes(palette.pixels32);
+            copyRows<Avx512RowFns24>(Avx512Rows24{planes, convert}, frame, width, height, display,
+                                     destination, pitch);
+            break;
+        }
         if (Fast && processorHasAvx2()) {
             copyRows<Avx2RowFns24>(Avx2Rows24{palette.pixels32, convert}, frame, width, height,
                                    display, destination, pitch);
@@ -639,6 +880,12 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     case 32: {
         const Convert32 convert(palette);
 #if QUORBEL_COPY_AVX2
+        if (Fast && useAvx512()) {
+            const BytePlanes planes(palette.pixels32);
+            copyRows<Avx512RowFns32>(Avx512Rows32{planes, convert}, frame, width, height, display,
+                                     destination, pitch);
+            break;
+        }
         if (Fast && processorHasAvx2()) {
             copyRows<Avx2RowFns32>(convert, frame, width, height, display, destination, pitch);
             break;
