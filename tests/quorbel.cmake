@@ -22,6 +22,26 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                              $<TARGET_FILE:quorbel> Run.test_${case})
             set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300)
         endforeach()
+        # System sound: each test starts a private PulseAudio server with a null sink.
+        find_program(QUORBEL_PULSEAUDIO pulseaudio)
+        find_program(QUORBEL_PAPLAY paplay)
+        get_property(QUORBEL_NATIVE_PULSE GLOBAL PROPERTY QUORBEL_NATIVE_PULSE)
+        if(QUORBEL_PULSEAUDIO AND QUORBEL_PAPLAY AND QUORBEL_NATIVE_PULSE)
+            foreach(case
+                    system_sound_sees_the_beats_and_silence_none
+                    a_chosen_source_and_the_list_of_sources
+                    a_missing_source_is_said_once_and_it_keeps_showing
+                    no_sound_server_falls_back_to_the_demo_track)
+                add_test(NAME quorbel.${case}
+                         COMMAND ${Python3_EXECUTABLE}
+                                 ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
+                                 $<TARGET_FILE:quorbel> SystemSound.test_${case})
+                set_tests_properties(quorbel.${case} PROPERTIES LABELS "quorbel;pulse" TIMEOUT 300)
+            endforeach()
+        else()
+            message(STATUS "quorbel's system-sound tests need pulseaudio, paplay and libpulse: "
+                           "not registered")
+        endif()
     else()
         message(STATUS "quorbel's tests need Xvfb and Python 3: not registered")
     endif()

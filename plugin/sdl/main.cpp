@@ -24,6 +24,9 @@
 #include "sdl/folder_key.h"
 #include "sdl/help_texts.h"
 #include "sdl/options.h"
+#ifdef QUORBEL_PULSE
+#include "sdl/pulse_source.h"
+#endif
 #include "sdl/sdl_view.h"
 #include "sdl/sound_file.h"
 
@@ -337,9 +340,55 @@ int main(int argc, char** argv) {
     }
 
     // The sound first: a file that is not sound ends the program before any window opens.
+    if (options.listSources) {
+#ifdef QUORBEL_PULSE
+        std::vector<std::pair<std::string, std::string>> sources;
+        if (!listPulseSources(sources, error)) {
+            std::fprintf(stderr, "quorbel: no sound server: %s\n", error.c_str());
+            return 2;
+        }
+        for (const auto& source : sources)
+            std::printf("%s\t%s\n", source.first.c_str(), source.second.c_str());
+        return 0;
+#else
+        std::fprintf(stderr, "quorbel: built without PulseAudio (libpulse-dev)\n");
+        return 2;
+#endif
+    }
+
     Sound sound;
     std::string title;
-    if (!options.playFile.empty()) {
+#ifdef QUORBEL_PULSE
+    PulseCapture capture;
+#endif
+    bool live = false;
+    if (options.playFile.empty() && !options.demo) {
+        // System sound: the monitor of the default output, or the source asked for.
+#ifdef QUORBEL_PULSE
+        if (capture.start(options.source, error)) {
+            live = true;
+            sound.source = "system:" + capture.sourceName();
+            sound.clip.sampleRate = PulseCapture::kRate;
+            title = "System sound";
+        } else if (!options.source.empty()) {
+            say("no sound server (%s) for the source %s: start PulseAudio or PipeWire's "
+                "pipewire-pulse",
+                error.c_str(), options.source.c_str());
+            return 2;
+        } else {
+            say("no sound server (%s): start PulseAudio or PipeWire's pipewire-pulse to show "
+                "what the computer plays; showing the demo track",
+                error.c_str());
+        }
+#else
+        if (!options.source.empty()) {
+            say("built without PulseAudio (libpulse-dev): no --source");
+            return 2;
+        }
+#endif
+    }
+    if (live) {
+    } else if (!options.playFile.empty()) {
         if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
             say("%s: cannot play it: %s", options.playFile.c_str(), error.c_str());
             return 2;
@@ -350,8 +399,11 @@ int main(int argc, char** argv) {
         sound.source = "demo";
         title = "Quorbel - Demo track";
     }
-    event("audio source=%s rate=%d channels=%d length_ms=%u", sound.source.c_str(),
-          sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
+    if (live)
+        event("audio source=%s rate=%d channels=2", sound.source.c_str(), sound.clip.sampleRate);
+    else
+        event("audio source=%s rate=%d channels=%d length_ms=%u", sound.source.c_str(),
+              sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
 
     // Without a display SDL falls back to its offscreen driver, which shows nothing: that is no
     // display unless asked for by name (SDL_VIDEODRIVER=offscreen, for captures without one).
@@ -446,7 +498,7 @@ int main(int argc, char** argv) {
     applyPalette();
     logSelection("start");
 
-    if (!options.fast && !options.mute) sound.start();
+    if (!live && !options.fast && !options.mute) sound.start();
 
     Run run;
     uint8_t spectrum[2][576], waveform[2][576];
@@ -476,7 +528,21 @@ int main(int argc, char** argv) {
         // The clock: frames / fps when fast, else real time; the play position from the
         // sound device where one plays.
         uint32_t ticks;
-        if (options.fast) {
+#ifdef QUORBEL_PULSE
+        if (live) {
+            // Live sound is its own clock: each frame waits for its share of the audio (a
+            // source that gives nothing lets the frame go after a fifth of a second).
+            const int64_t due = int64_t(frame) * PulseCapture::kRate / options.fps;
+            endSample = capture.waitFor(due, 200);
+            for (const std::string& message : capture.messages()) say("%s", message.c_str());
+            ticks = uint32_t(endSample * 1000 / PulseCapture::kRate);
+            view.ticks = ticks;
+            view.position = ticks;
+            capture.fill(endSample, waveform, spectrum);
+        }
+#endif
+        if (live) {
+        } else if (options.fast) {
             ticks = uint32_t(int64_t(frame - 1) * 1000 / options.fps);
         } else {
             const uint64_t due = startTicks + uint64_t(frame - 1) * 1000 / uint64_t(options.fps);
@@ -484,14 +550,15 @@ int main(int argc, char** argv) {
             if (due > now) SDL_Delay(uint32_t(due - now)); // pacing to the frame rate
             ticks = uint32_t(SDL_GetTicks64() - startTicks);
         }
-        view.ticks = ticks;
-        if (sound.device)
-            endSample = sound.played.load();
-        else
-            endSample = sampleAtMs(sound.clip, ticks);
-        view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
-
-        fillVisData(sound.clip, endSample, waveform, spectrum);
+        if (!live) {
+            view.ticks = ticks;
+            if (sound.device)
+                endSample = sound.played.load();
+            else
+                endSample = sampleAtMs(sound.clip, ticks);
+            view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
+            fillVisData(sound.clip, endSample, waveform, spectrum);
+        }
         const int level = bassLevel(spectrum);
         const int threshold = settings.Beat_detection_sensitivity;
         if (level > threshold && previousLevel <= threshold) {
@@ -517,6 +584,10 @@ int main(int argc, char** argv) {
     }
     const int framesShown = currentFrame - (run.quit ? 1 : 0);
     sound.stop();
+#ifdef QUORBEL_PULSE
+    capture.stop();
+    for (const std::string& message : capture.messages()) say("%s", message.c_str());
+#endif
 
     if (settings.Save_On_Exit) {
         settings.Random = plugin.randomLocked ? 0 : 1;

@@ -87,6 +87,14 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
             o.demo = true;
         } else if (a == "--play") {
             if (!value(o.playFile)) return false;
+        } else if (a == "--source") {
+            if (!value(o.source)) return false;
+            if (o.source.empty()) {
+                error = "--source takes the name of a capture source (see --list-sources)";
+                return false;
+            }
+        } else if (a == "--list-sources") {
+            o.listSources = true;
         } else if (a == "--frames") {
             if (!value(v)) return false;
             if (!parseInt(v, 1, 100000000, o.frames)) {
@@ -142,8 +150,8 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
             return false;
         }
     }
-    if (o.demo && !o.playFile.empty()) {
-        error = "--demo and --play exclude each other";
+    if (int(o.demo) + int(!o.playFile.empty()) + int(!o.source.empty()) > 1) {
+        error = "--demo, --play and --source exclude each other";
         return false;
     }
     out = o;
@@ -151,11 +159,13 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
 }
 
 const char* nativeUsage() {
-    return "usage: quorbel [--demo | --play FILE] [options]\n"
+    return "usage: quorbel [--source NAME | --play FILE | --demo] [options]\n"
            "\n"
-           "Shows the music in a window: the built-in demo track (--demo, also the default\n"
-           "for now) or a sound file (--play FILE: WAV, FLAC, Ogg Vorbis and what else\n"
-           "libsndfile reads).\n"
+           "Shows the music in a window: by default what the computer plays (the monitor of\n"
+           "the default output of the PulseAudio or PipeWire sound server), or another\n"
+           "capture source (--source NAME; --list-sources lists them), a sound file (--play\n"
+           "FILE: WAV, FLAC, Ogg Vorbis and what else libsndfile reads) or the built-in demo\n"
+           "track (--demo, also where no sound server runs).\n"
            "\n"
            "  --frames N          end after N frames (otherwise Esc or closing the window)\n"
            "  --fps N             frames a second (default 60)\n"
@@ -167,6 +177,7 @@ const char* nativeUsage() {
            "  --capture FRAME:FILE  save the frame as shown after frame FRAME (BMP)\n"
            "  --log FILE          event lines: keys, effect changes, beats, titles, errors\n"
            "  --seed N            the random choices from seed N\n"
+           "  --list-sources      list the sound server's capture sources, and end\n"
            "  --config            print the settings file's path and values, and end\n"
            "  --help              this text\n"
            "\n"

@@ -19,7 +19,9 @@ struct NativeCapture {
 struct NativeOptions {
     bool demo = false;
     std::string playFile; // --play
-    int frames = 0;       // 0: until Esc or the window closes
+    std::string source;   // --source: a capture source of the sound server
+    bool listSources = false;
+    int frames = 0; // 0: until Esc or the window closes
     int fps = 60;
     bool fast = false; // as fast as it goes, on a clock of frames / fps; no sound out
     bool mute = false;

@@ -105,7 +105,9 @@ def write_wav(path, frames, rate, claimed=None):
         f.write(header + frames)
 
 
-class Run(unittest.TestCase):
+class Harness(unittest.TestCase):
+    """A display, settings and data folders of the test's own, and quorbel's run."""
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="quorbel-test-")
         self.display, self.xvfb = start_xvfb(os.path.join(self.dir, "xvfb.log"))
@@ -119,6 +121,7 @@ class Run(unittest.TestCase):
             "XDG_DATA_HOME": os.path.join(self.dir, "data"),
             "XDG_RUNTIME_DIR": self.dir,
             "SDL_AUDIODRIVER": "dummy",
+            "PULSE_SERVER": "unix:" + os.path.join(self.dir, "no_pulse_server"),
         })
         self.conf = os.path.join(self.dir, "config", "quorbel", "quorbel.conf")
         self.log = os.path.join(self.dir, "events.log")
@@ -152,6 +155,9 @@ class Run(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("quorbel: frames=", result.stdout)
 
+
+
+class Run(Harness):
     def test_demo_captures_frames_that_are_not_blank(self):
         first = os.path.join(self.dir, "first.bmp")
         last = os.path.join(self.dir, "last.bmp")
@@ -308,6 +314,109 @@ class Run(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         for text in ("--play FILE", "Ctrl-M", "add to favorites", "Quorbel-4-Winamp v1.50"):
             self.assertIn(text, result.stdout)
+
+
+class SystemSound(Harness):
+    """quorbel on system sound: a private PulseAudio server with a null sink as the default
+    output, fed by paplay."""
+
+    def setUp(self):
+        super().setUp()
+        self.pulse_dir = os.path.join(self.dir, "pulse")
+        os.makedirs(self.pulse_dir)
+        self.socket = os.path.join(self.pulse_dir, "native")
+        script = os.path.join(self.pulse_dir, "default.pa")
+        with open(script, "w") as f:
+            f.write(f"load-module module-native-protocol-unix socket={self.socket} "
+                    "auth-anonymous=1\n"
+                    "load-module module-null-sink sink_name=quorbel_test\n"
+                    "set-default-sink quorbel_test\n")
+        self.env.update({
+            "PULSE_SERVER": f"unix:{self.socket}",
+            "PULSE_RUNTIME_PATH": os.path.join(self.pulse_dir, "run"),
+            "PULSE_STATE_PATH": os.path.join(self.pulse_dir, "state"),
+        })
+        # --daemonize returns once the server accepts clients.
+        started = subprocess.run(
+            ["pulseaudio", "--daemonize=yes", "-n", "-F", script, "--exit-idle-time=-1",
+             "--disable-shm=true", "--use-pid-file=true", "--system=false",
+             f"--log-target=file:{os.path.join(self.pulse_dir, 'pulse.log')}"],
+            env=self.env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(started.returncode, 0, started.stderr)
+        with open(os.path.join(self.pulse_dir, "run", "pid")) as f:
+            self.pulse_pid = int(f.read().split()[0])
+        self.players = []
+
+    def tearDown(self):
+        for player in self.players:
+            player.kill()
+            player.wait()
+        try:
+            os.kill(self.pulse_pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        super().tearDown()
+
+    def play(self, seconds=30):
+        wav = os.path.join(self.dir, "beats.wav")
+        beat_wav(wav, seconds=seconds)
+        self.players.append(subprocess.Popen(["paplay", wav], env=self.env,
+                                             stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL))
+
+    def test_system_sound_sees_the_beats_and_silence_none(self):
+        self.write_conf("Frequency_Random_Change=1\nShow_3D_song_intro=0\n")
+        # The null sink's monitor gives silence until something plays.
+        result = self.run_quorbel("--fast", "--frames", "120", "--seed", "5")
+        self.assert_ran(result)
+        summary = self.summary()
+        self.assertEqual(summary["source"], "system:@DEFAULT_MONITOR@")
+        self.assertEqual(summary["beats"], "0")
+        self.assertEqual(summary["random_changes"], "0")
+        # 300 frames at 60 a second are five seconds of the captured sound, which wait for it:
+        # two beats a second once paplay streams.
+        self.play()
+        shot = os.path.join(self.dir, "shot.bmp")
+        result = self.run_quorbel("--fast", "--frames", "300", "--seed", "5",
+                                  "--capture", f"300:{shot}")
+        self.assert_ran(result)
+        summary = self.summary()
+        self.assertGreaterEqual(int(summary["beats"]), 3)
+        self.assertGreaterEqual(int(summary["random_changes"]), 3)
+        self.assertGreaterEqual(int(summary["audio_frames"]), 300 * 44100 // 60)
+        self.assertGreater(read_bmp(shot)[3], 0.02)
+
+    def test_a_chosen_source_and_the_list_of_sources(self):
+        result = self.run_quorbel("--list-sources", log=False)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("quorbel_test.monitor\t", result.stdout)
+        self.play()
+        result = self.run_quorbel("--source", "quorbel_test.monitor", "--fast", "--frames", "300")
+        self.assert_ran(result)
+        summary = self.summary()
+        self.assertEqual(summary["source"], "system:quorbel_test.monitor")
+        self.assertGreaterEqual(int(summary["beats"]), 3)
+
+    def test_a_missing_source_is_said_once_and_it_keeps_showing(self):
+        result = self.run_quorbel("--source", "no_such_source", "--fast", "--frames", "10")
+        self.assert_ran(result)
+        lines = [line for line in result.stderr.splitlines() if "sound source" in line]
+        self.assertEqual(len(lines), 1, result.stderr)
+        self.assertIn("sound source no_such_source", lines[0])
+        self.assertIn("trying again", lines[0])
+        self.assertEqual(self.summary()["frames"], "10")
+
+    def test_no_sound_server_falls_back_to_the_demo_track(self):
+        env = dict(self.env)
+        env["PULSE_SERVER"] = "unix:" + os.path.join(self.dir, "no_server_here")
+        result = self.run_quorbel("--fast", "--frames", "60", env=env)
+        self.assert_ran(result)
+        self.assertIn("no sound server", result.stderr)
+        self.assertIn("showing the demo track", result.stderr)
+        self.assertEqual(self.summary()["source"], "demo")
+        result = self.run_quorbel("--source", "x", "--frames", "5", env=env, log=False)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
 
 
 if __name__ == "__main__":
