@@ -15,6 +15,7 @@
 #include "effects/effects.h"
 #include "base/instance.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
