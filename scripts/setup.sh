@@ -18,6 +18,7 @@ else
               # the native program quorbel: window, keys and sound out, sound files, fonts,
               # and for its system sound, titles and tests: PulseAudio and sd-bus
               libsdl2-dev libsdl2-ttf-dev libsndfile1-dev fonts-dejavu-core libfreetype-dev
+              zlib1g-dev
               libpulse-dev pulseaudio pulseaudio-utils libsystemd-dev)
 fi
 

@@ -8,6 +8,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
     if(QUORBEL_XVFB AND Python3_FOUND)
         foreach(case
                 demo_captures_frames_that_are_not_blank
+                png_and_bmp_captures_hold_the_same_frame
                 beats_drive_random_changes_and_silence_does_not
                 keys_drive_effects
                 favourite_added_with_ctrl_m_is_kept_and_recalled

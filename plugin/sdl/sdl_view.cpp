@@ -5,6 +5,9 @@
 #include "frame/desktop_view.h"
 #include "frame/display_copy.h"
 #include "media/pixel_format.h"
+#ifdef QUORBEL_PNG
+#include "sdl/png_file.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -211,6 +214,16 @@ void SdlView::showFrame() {
 }
 
 bool SdlView::saveFrame(const std::string& path, std::string& error) const {
+    const bool png = path.size() > 4 && (path.compare(path.size() - 4, 4, ".png") == 0 ||
+                                         path.compare(path.size() - 4, 4, ".PNG") == 0);
+    if (png) {
+#ifdef QUORBEL_PNG
+        return writePng(path, back_.data(), width_, height_, error);
+#else
+        error = "built without zlib (zlib1g-dev): captures are BMP files";
+        return false;
+#endif
+    }
     SDL_Surface* surface =
         SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(back_.data()), width_, height_, 32,
                                            width_ * 4, SDL_PIXELFORMAT_RGB888);

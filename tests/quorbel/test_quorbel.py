@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 
 QUORBEL = None
 
@@ -84,6 +85,45 @@ def read_bmp(path):
             if r or g or b:
                 lit += 1
     return width, abs(height), colours, lit / float(width * abs(height))
+
+
+def bmp_pixels(path):
+    """The rows of a 24-bit BMP file, top first, as bytes of R, G, B."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    row = (width * 3 + 3) // 4 * 4
+    rows = []
+    for y in range(abs(height)):
+        at = offset + (abs(height) - 1 - y if height > 0 else y) * row
+        bgr = data[at:at + width * 3]
+        rgb = bytearray(len(bgr))
+        rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
+        rows.append(bytes(rgb))
+    return rows
+
+
+def png_pixels(path):
+    """The rows of an 8-bit RGB PNG file without filters, as bytes of R, G, B."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
+    at, packed, width, height = 8, b"", 0, 0
+    while at < len(data):
+        length, kind = struct.unpack_from(">I4s", data, at)
+        body = data[at + 8:at + 8 + length]
+        crc = struct.unpack_from(">I", data, at + 8 + length)[0]
+        assert zlib.crc32(kind + body) == crc, kind
+        if kind == b"IHDR":
+            width, height, bits, colour = struct.unpack_from(">IIBB", body)
+            assert (bits, colour) == (8, 2)
+        elif kind == b"IDAT":
+            packed += body
+        at += 12 + length
+    raw = zlib.decompress(packed)
+    stride = width * 3 + 1
+    return [raw[y * stride + 1:(y + 1) * stride] for y in range(height)]
 
 
 def beat_wav(path, seconds=4, rate=44100):
@@ -183,6 +223,13 @@ class Run(Harness):
         self.assertIn("writing the five built-in tables", result.stderr)
         maps = os.path.join(self.dir, "data", "quorbel", "maps")
         self.assertIn("VOLCANO.MAP", os.listdir(maps))
+
+    def test_png_and_bmp_captures_hold_the_same_frame(self):
+        bmp = os.path.join(self.dir, "frame.bmp")
+        png = os.path.join(self.dir, "frame.PNG")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "90",
+                                         "--capture", f"90:{bmp}", "--capture", f"90:{png}"))
+        self.assertEqual(png_pixels(png), bmp_pixels(bmp))
 
     def test_beats_drive_random_changes_and_silence_does_not(self):
         self.write_conf("Frequency_Random_Change=1\nShow_3D_song_intro=0\n")
