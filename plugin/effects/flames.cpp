@@ -287,6 +287,116 @@ void flameUpSlow() {
     kernels.fadeSum4(f.b, f.b + f.w - 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
 }
 
+namespace {
+
+#if QUORBEL_AVX2
+// The downward passes "U-Fa", "R-Fa" and "L-Fa" with AVX-512, for rows whose width is a multiple
+// of 64 (128 to 640): each row reads the row below as just rewritten, one pixel to
+// either side. Read back from memory, those bytes straddle the stores that wrote them, which
+// then cannot be forwarded and hold up every row; here the row below stays in registers and
+// is shifted there. x = 0, which reads its own row's last pixel, is done after the row.
+namespace fast512 {
+
+constexpr int kMaxWidth = 640;
+
+#define FAST512 __attribute__((target("avx512f,avx512bw")))
+
+enum class Taps { UpFast, RightFast, LeftFast };
+
+// Lane j: byte j - 1 of cur, byte 63 of before for lane 0.
+FAST512 inline __m512i oneUp(__m512i cur, __m512i before) {
+    return _mm512_alignr_epi8(cur, _mm512_maskz_alignr_epi32(0xFFFF, cur, before, 12), 15);
+}
+// Lane j: byte j + 1 of cur, byte 0 of after for lane 63.
+FAST512 inline __m512i oneDown(__m512i cur, __m512i after) {
+    return _mm512_alignr_epi8(_mm512_maskz_alignr_epi32(0xFFFF, after, cur, 4), cur, 1);
+}
+
+// quarterFade of own + a + b + c per byte.
+FAST512 inline __m512i fade4(__m512i own, __m512i a, __m512i b, __m512i c) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i low = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_unpacklo_epi8(own, zero), _mm512_unpacklo_epi8(a, zero)),
+        _mm512_add_epi16(_mm512_unpacklo_epi8(b, zero), _mm512_unpacklo_epi8(c, zero)));
+    const __m512i high = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_unpackhi_epi8(own, zero), _mm512_unpackhi_epi8(a, zero)),
+        _mm512_add_epi16(_mm512_unpackhi_epi8(b, zero), _mm512_unpackhi_epi8(c, zero)));
+    return _mm512_subs_epu8(
+        _mm512_packus_epi16(_mm512_srli_epi16(low, 2), _mm512_srli_epi16(high, 2)),
+        _mm512_set1_epi8(1));
+}
+
+// quarterFade of own + 2 twice + c per byte.
+FAST512 inline __m512i fade121(__m512i own, __m512i twice, __m512i c) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i tLow = _mm512_unpacklo_epi8(twice, zero),
+                  tHigh = _mm512_unpackhi_epi8(twice, zero);
+    const __m512i low = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_unpacklo_epi8(own, zero), _mm512_unpacklo_epi8(c, zero)),
+        _mm512_add_epi16(tLow, tLow));
+    const __m512i high = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_unpackhi_epi8(own, zero), _mm512_unpackhi_epi8(c, zero)),
+        _mm512_add_epi16(tHigh, tHigh));
+    return _mm512_subs_epu8(
+        _mm512_packus_epi16(_mm512_srli_epi16(low, 2), _mm512_srli_epi16(high, 2)),
+        _mm512_set1_epi8(1));
+}
+
+// Block k of the row at r from the row below (cur, with before and next beside it).
+template <Taps taps>
+FAST512 inline __m512i block(const uint8_t* r, __m512i before, __m512i cur, __m512i next) {
+    const __m512i own = _mm512_loadu_si512(r);
+    if (taps == Taps::UpFast) return fade4(own, oneUp(cur, before), cur, oneDown(cur, next));
+    if (taps == Taps::RightFast) return fade121(own, oneUp(cur, before), cur);
+    return fade121(own, oneDown(cur, next), cur);
+}
+
+template <Taps taps> FAST512 void pass(uint8_t* b, int w, int h) {
+    const int n = w / 64;
+    __m512i below[kMaxWidth / 64];
+    for (int k = 0; k < n; ++k)
+        below[k] = _mm512_loadu_si512(b + static_cast<size_t>(h) * w + 64 * k);
+    for (int y = h - 1; y >= 0; --y) {
+        uint8_t* const r = b + static_cast<size_t>(y) * w;
+        // Row y + 2 (rewritten, or the guard row): its first pixel follows row y + 1's last.
+        const __m512i after = _mm512_loadu_si512(r + 2 * w);
+        const __m512i first = below[0], second = below[1];
+        // Blocks 1 to n - 1, then block 0, whose x = 0 reads this row's rewritten last pixel
+        // where U-Fa and R-Fa read one pixel to the left.
+        __m512i before = first;
+        for (int k = 1; k < n; ++k) {
+            const __m512i cur = below[k];
+            const __m512i v =
+                block<taps>(r + 64 * k, before, cur, k + 1 < n ? below[k + 1] : after);
+            _mm512_storeu_si512(r + 64 * k, v);
+            below[k] = v;
+            before = cur;
+        }
+        __m512i v = block<taps>(r, below[n - 1], first, second);
+        if (y == 0) v = _mm512_mask_mov_epi8(v, 1, _mm512_loadu_si512(r)); // x = 0 stays
+        _mm512_storeu_si512(r, v);
+        below[0] = v;
+    }
+}
+
+} // namespace fast512
+#endif
+
+// The pass of one of those flames in vectors where it applies; false where it does not.
+template <int taps> bool fastPassInVectors(const Frame& f) {
+#if QUORBEL_AVX2
+    if (kernelsInUse == FlameKernels::Avx512 && f.w % 64 == 0 && f.w >= 128 &&
+        f.w <= fast512::kMaxWidth) {
+        fast512::pass<static_cast<fast512::Taps>(taps)>(f.b, f.w, f.h);
+        return true;
+    }
+#endif
+    (void)f;
+    return false;
+}
+
+} // namespace
+
 // Downward, e = N..1: B[e] = qf[B[e] + B[e+W-1] + B[e+W] + B[e+W+1]]. Row by row from the
 // bottom: a row's pixels from x = 1 on read only the finished row below; x = 0 reads the last
 // pixel of its own row, which the pass has just rewritten.
@@ -295,6 +405,7 @@ void flameUpFast() {
     uint8_t* b = f.b;
     const int w = f.w;
     b[f.n] = quarterFade[b[f.n] + b[f.n + w - 1] + b[f.n + w] + b[f.n + w + 1]];
+    if (fastPassInVectors<0>(f)) return;
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
         kernels.fadeSum4(r + 1, r + 1, r + w, r + w + 1, r + w + 2, w - 1);
@@ -314,6 +425,7 @@ void flameLeftFast() {
     uint8_t* b = f.b;
     const int w = f.w;
     b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w + 1] + b[f.n + w]];
+    if (fastPassInVectors<2>(f)) return;
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
         const int from = y > 0 ? 0 : 1;
@@ -338,6 +450,7 @@ void flameRightFast() {
     uint8_t* b = f.b;
     const int w = f.w;
     b[f.n] = quarterFade[b[f.n] + 2 * b[f.n + w - 1] + b[f.n + w]];
+    if (fastPassInVectors<1>(f)) return;
     for (int y = f.h - 1; y >= 0; --y) {
         uint8_t* r = b + y * w;
         kernels.fadeSum121Rows(r + 1, r + 1, r + w, r + w + 1, w - 1);
