@@ -39,6 +39,23 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                                  $<TARGET_FILE:quorbel> SystemSound.test_${case})
                 set_tests_properties(quorbel.${case} PROPERTIES LABELS "quorbel;pulse" TIMEOUT 300)
             endforeach()
+            # Song titles: a private session bus and a media player of the tests' own on it.
+            find_program(QUORBEL_DBUS_DAEMON dbus-daemon)
+            get_property(QUORBEL_NATIVE_MPRIS GLOBAL PROPERTY QUORBEL_NATIVE_MPRIS)
+            if(QUORBEL_DBUS_DAEMON AND QUORBEL_NATIVE_MPRIS)
+                add_executable(quorbel_fake_mpris quorbel/fake_mpris.cpp)
+                target_link_libraries(quorbel_fake_mpris PRIVATE PkgConfig::QUORBEL_SYSTEMD)
+                foreach(case titles_of_the_playing_player_follow_the_song
+                             no_player_and_no_bus_give_no_title)
+                    add_test(NAME quorbel.${case}
+                             COMMAND ${Python3_EXECUTABLE}
+                                     ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
+                                     $<TARGET_FILE:quorbel> SongTitles.test_${case})
+                    set_tests_properties(quorbel.${case} PROPERTIES
+                        LABELS "quorbel;pulse" TIMEOUT 300
+                        ENVIRONMENT QUORBEL_FAKE_MPRIS=$<TARGET_FILE:quorbel_fake_mpris>)
+                endforeach()
+            endif()
         else()
             message(STATUS "quorbel's system-sound tests need pulseaudio, paplay and libpulse: "
                            "not registered")

@@ -27,6 +27,9 @@
 #ifdef QUORBEL_PULSE
 #include "sdl/pulse_source.h"
 #endif
+#ifdef QUORBEL_MPRIS
+#include "sdl/mpris.h"
+#endif
 #include "sdl/sdl_view.h"
 #include "sdl/sound_file.h"
 
@@ -290,6 +293,12 @@ void loadSettingsFile(const std::string& path, const std::string& tabs) {
 
 FolderKey* favoritesKey = nullptr;
 
+// The title as the core takes a player's window title apart: "1. " before, " - Quorbel" after
+// (nothing for no title).
+std::string windowTitle(const std::string& title) {
+    return title.empty() ? std::string() : "1. " + title + " - Quorbel";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -369,7 +378,6 @@ int main(int argc, char** argv) {
             live = true;
             sound.source = "system:" + capture.sourceName();
             sound.clip.sampleRate = PulseCapture::kRate;
-            title = "System sound";
         } else if (!options.source.empty()) {
             say("no sound server (%s) for the source %s: start PulseAudio or PipeWire's "
                 "pipewire-pulse",
@@ -450,8 +458,24 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
-    view.title = "1. " + title + " - Quorbel";
+        // With system sound the title is the playing media player's, asked again every second of
+        // sound.
+#ifdef QUORBEL_MPRIS
+    MprisTitles mpris;
+    bool titlesAsked = false;
+    if (live) {
+        if (mpris.open(error)) {
+            titlesAsked = true;
+            title = mpris.query();
+        } else {
+            event("no session bus (%s): no song titles", error.c_str());
+        }
+    }
+#endif
+    view.title = windowTitle(title);
     event("title \"%s\"", title.c_str());
+    uint32_t songStart = 0;
+    int64_t titleSecond = 0;
 
     // The core, as the plug-in's Init starts it.
     pixelFormat = makePixelFormat(32, 0xFF0000u, 0x00FF00u, 0x0000FFu);
@@ -536,8 +560,21 @@ int main(int argc, char** argv) {
             endSample = capture.waitFor(due, 200);
             for (const std::string& message : capture.messages()) say("%s", message.c_str());
             ticks = uint32_t(endSample * 1000 / PulseCapture::kRate);
+#ifdef QUORBEL_MPRIS
+            if (titlesAsked && endSample / PulseCapture::kRate != titleSecond) {
+                titleSecond = endSample / PulseCapture::kRate;
+                const std::string now = mpris.query();
+                if (now != title) {
+                    // A new song: its play position starts again.
+                    title = now;
+                    view.title = windowTitle(title);
+                    songStart = ticks;
+                    event("title \"%s\"", title.c_str());
+                }
+            }
+#endif
             view.ticks = ticks;
-            view.position = ticks;
+            view.position = ticks - songStart;
             capture.fill(endSample, waveform, spectrum);
         }
 #endif

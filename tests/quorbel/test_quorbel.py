@@ -6,6 +6,9 @@ the machine's speed) and reads its exit status, its output lines, its event log 
 it captured.
 
     test_quorbel.py QUORBEL [unittest arguments, such as Run.test_demo_captures]
+
+QUORBEL_FAKE_MPRIS in the environment names the media player the song-title tests start
+(tests/quorbel/fake_mpris.cpp).
 """
 
 import math
@@ -22,6 +25,7 @@ import unittest
 import zlib
 
 QUORBEL = None
+FAKE_MPRIS = None
 
 
 def start_xvfb(log_path, timeout=30.0):
@@ -162,6 +166,7 @@ class Harness(unittest.TestCase):
             "XDG_RUNTIME_DIR": self.dir,
             "SDL_AUDIODRIVER": "dummy",
             "PULSE_SERVER": "unix:" + os.path.join(self.dir, "no_pulse_server"),
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.dir, "no_bus"),
         })
         self.conf = os.path.join(self.dir, "config", "quorbel", "quorbel.conf")
         self.log = os.path.join(self.dir, "events.log")
@@ -466,6 +471,54 @@ class SystemSound(Harness):
         self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
 
 
+class SongTitles(SystemSound):
+    """The song title of system sound from a media player on a private session bus."""
+
+    def setUp(self):
+        super().setUp()
+        bus = os.path.join(self.dir, "bus")
+        self.bus = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--print-address=1",
+             f"--address=unix:path={bus}"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, start_new_session=True)
+        # It prints its address once it accepts connections.
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().strip()
+        self.assertTrue(self.env["DBUS_SESSION_BUS_ADDRESS"].startswith("unix:"))
+        self.fake = None
+
+    def tearDown(self):
+        if self.fake:
+            self.fake.kill()
+            self.fake.wait()
+        stop(self.bus)
+        super().tearDown()
+
+    def test_titles_of_the_playing_player_follow_the_song(self):
+        self.assertTrue(FAKE_MPRIS, "QUORBEL_FAKE_MPRIS names the test's media player")
+        self.fake = subprocess.Popen(
+            [FAKE_MPRIS, "quorbeltest", "Some Artist - First Song", "Other Band - Second Song"],
+            env=self.env, stdout=subprocess.PIPE, text=True)
+        self.assertEqual(self.fake.stdout.readline().strip(), "ready")
+        self.play()
+        result = self.run_quorbel("--fast", "--frames", "150")
+        self.assert_ran(result)
+        titles = [line for line in self.events() if " title " in line]
+        self.assertEqual(titles[0], 'frame 0 title "Some Artist - First Song"')
+        # Asked again after the first second of sound: 60 frames at 60 a second.
+        self.assertEqual(len(titles), 2, titles)
+        self.assertRegex(titles[1], r'^frame (60|61) title "Other Band - Second Song"$')
+
+    def test_no_player_and_no_bus_give_no_title(self):
+        result = self.run_quorbel("--fast", "--frames", "10")
+        self.assert_ran(result)
+        self.assertIn('frame 0 title ""', self.events())
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(self.dir, "none")
+        result = self.run_quorbel("--fast", "--frames", "10")
+        self.assert_ran(result)
+        self.assertTrue(any("no session bus" in line for line in self.events()))
+
+
 if __name__ == "__main__":
     QUORBEL = sys.argv.pop(1)
+    FAKE_MPRIS = os.environ.get("QUORBEL_FAKE_MPRIS")
     unittest.main()
