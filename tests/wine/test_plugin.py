@@ -300,7 +300,8 @@ class Presentation(PluginTest):
 
     def test_full_screen_on_the_desktop_scales_by_whole_pixels_without_a_mode_change(self):
         # (screen, resolution row) -> the whole factor and where the frame lies on the screen.
-        cases = [("hd", 0, 2, (320, 60, 1280, 960)), ("hd", 2, 4, (320, 60, 1280, 960)),
+        cases = [("hd", 0, 2, (320, 60, 1280, 960)), ("hd", 1, 2, (320, 140, 1280, 800)),
+                 ("hd", 2, 4, (320, 60, 1280, 960)), ("hd", 3, 5, (160, 40, 1600, 1000)),
                  (24, 0, 1, (192, 144, 640, 480))]
         colours = palette_colours(os.path.join(self.env.source, "data", "maps", "VOLCANO.MAP"))
         shared = self.env
