@@ -736,6 +736,103 @@ TEST512 void frame(uint8_t* b, int w, int h) {
 } // namespace test512
 #endif
 
+#if QUORBEL_AVX2
+// The same with AVX2, 32 pixels a step, for rows whose width is a multiple of 32 (up to
+// kTestMaxWidth). AVX2 compares give a byte mask, two bits per 16-bit lane, so the choice
+// bits go two to a segment, and the recurrence steps by two bits.
+namespace test256 {
+
+#define TEST256 __attribute__((target("avx2")))
+
+TEST256 inline __m256i sixth(__m256i s) {
+    return _mm256_mulhi_epu16(s, _mm256_set1_epi16(10923));
+}
+TEST256 inline __m256i step(__m256i sum, __m256i v) {
+    return sixth(_mm256_add_epi16(sum, v));
+}
+
+TEST256 inline __m256i load(const uint8_t* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+// Lane j: lane j - 1 of cur, lane 15 of before for lane 0.
+TEST256 inline __m256i oneUp(__m256i cur, __m256i before) {
+    return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(before, cur, 0x21), 14);
+}
+
+// As test512::choices, each segment's bit twice.
+inline uint32_t choices(uint32_t a, uint32_t b, uint32_t carry) {
+    if ((b & (b << 2)) == 0) return a ^ (b & ((a << 2) | (carry * 3u)));
+    for (int s = 2; s < 32; s *= 2) {
+        a ^= b & (a << s);
+        b &= (b << s) | ((1u << s) - 1);
+    }
+    return a ^ (b & (0u - carry));
+}
+
+// The byte mask of the 32 bits of m.
+TEST256 inline __m256i byteMask(uint32_t m) {
+    const __m256i spread =
+        _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(m)),
+                            _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
+                                             2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+    const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+    return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bits), bits);
+}
+
+TEST256 inline uint32_t differs(__m256i a, __m256i b) {
+    return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, b)));
+}
+
+TEST256 void frame(uint8_t* b, int w, int h) {
+    constexpr int kVectors = kTestMaxWidth / 32;
+    const int n = w / 32;
+    const __m256i low = _mm256_set1_epi16(0xFF), one = _mm256_set1_epi16(1);
+    __m256i aboveEven[kVectors], aboveOdd[kVectors], even[kVectors];
+    for (int k = 0; k < n; ++k) {
+        const __m256i above = load(b + 32 * k);
+        aboveEven[k] = _mm256_and_si256(above, low);
+        aboveOdd[k] = _mm256_srli_epi16(above, 8);
+        even[k] = _mm256_and_si256(load(b + w + 32 * k), low);
+    }
+    __m256i zBefore = _mm256_set1_epi16(b[w - 1]), yBefore = zBefore;
+    uint32_t aBelow = 0, cBelow = 0, carry = 0;
+    for (int y = 1; y <= h; ++y) {
+        uint8_t* const p = b + y * w;
+        for (int k = 0; k < n; ++k) {
+            uint8_t* const q = p + 32 * k;
+            const __m256i below = load(q + w);
+            const __m256i belowEven = _mm256_and_si256(below, low);
+            const __m256i pairs = _mm256_maddubs_epi16(load(q + 1), _mm256_set1_epi8(1));
+            const __m256i s0 = _mm256_add_epi16(_mm256_add_epi16(pairs, even[k]),
+                                                _mm256_add_epi16(belowEven, aboveEven[k]));
+            const __m256i s1 =
+                _mm256_add_epi16(_mm256_add_epi16(pairs, _mm256_srli_epi16(load(q + 2), 8)),
+                                 _mm256_add_epi16(_mm256_srli_epi16(below, 8), aboveOdd[k]));
+            even[k] = belowEven;
+            const __m256i z = step(s1, sixth(s0));
+            const __m256i yv = step(s1, step(s0, oneUp(z, zBefore)));
+            const __m256i lo = oneUp(yv, yBefore);
+            zBefore = z, yBefore = yv;
+            const __m256i x0 = _mm256_add_epi16(s0, lo);
+            const __m256i lo0 = sixth(x0), lo1 = step(s1, lo0);
+            const __m256i hi0 = sixth(_mm256_add_epi16(x0, one)), hi1 = step(s1, hi0);
+            const uint32_t la = differs(lo1, yv), ha = differs(hi1, yv);
+            const uint32_t a = (la << 2) | aBelow, c = (ha << 2) | cBelow;
+            const uint32_t m = choices(a, a ^ c, carry);
+            aBelow = la >> 30, cBelow = ha >> 30, carry = m >> 31;
+            const __m256i mask = byteMask(m);
+            aboveEven[k] = _mm256_blendv_epi8(lo0, hi0, mask);
+            aboveOdd[k] = _mm256_blendv_epi8(lo1, hi1, mask);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(q),
+                                _mm256_or_si256(aboveEven[k], _mm256_slli_epi16(aboveOdd[k], 8)));
+        }
+    }
+}
+
+} // namespace test256
+#endif
+
 } // namespace
 
 // Upward, e = W..W+N-1: B[e] = (B[e+W] + B[e-W] + B[e+2] + B[e-1] + B[e] + B[e+1]) / 6, where
@@ -749,6 +846,11 @@ void flameTest() {
 #if QUORBEL_AVX2
     if (kernelsInUse == FlameKernels::Avx512 && w % 64 == 0 && w <= kTestMaxWidth) {
         test512::frame(f.b, w, f.h);
+        return;
+    }
+    if ((kernelsInUse == FlameKernels::Avx512 || kernelsInUse == FlameKernels::Avx2) &&
+        w % 32 == 0 && w <= kTestMaxWidth) {
+        test256::frame(f.b, w, f.h);
         return;
     }
 #endif
