@@ -1,3 +1,15 @@
+# The native layer's unit tests (its command line and records folder), label native.
+if(TARGET quorbel_native)
+    add_executable(quorbel_native_tests quorbel/test_native_layer.cpp)
+    target_compile_options(quorbel_native_tests PRIVATE ${QUORBEL_WARNINGS})
+    target_link_libraries(quorbel_native_tests PRIVATE quorbel_native GTest::gtest
+                          GTest::gtest_main)
+    target_compile_definitions(quorbel_native_tests PRIVATE
+        QUORBEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    gtest_discover_tests(quorbel_native_tests DISCOVERY_TIMEOUT 60
+                         PROPERTIES ${QUORBEL_UNIT_TEST_PROPERTIES})
+endif()
+
 # The native program quorbel run for real under private Xvfb displays (tests/quorbel/), one
 # ctest per case, label "quorbel". Registered where the program is built and Xvfb is there.
 # The sanitizer builds leave them out: SDL's and X11's own allocations that live until exit
