@@ -176,7 +176,11 @@ struct Selection {
                 plugin.currentTranslation, plugin.currentDisplay, plugin.waveScale,
                 plugin.dataSource,         plugin.randomLocked};
     }
-    bool operator!=(const Selection& o) const { return std::memcmp(this, &o, sizeof o) != 0; }
+    bool operator!=(const Selection& o) const {
+        return wave != o.wave || flame != o.flame || palette != o.palette ||
+               translation != o.translation || display != o.display || scale != o.scale ||
+               input != o.input || locked != o.locked;
+    }
 };
 
 void logSelection(const char* cause) {
@@ -395,14 +399,13 @@ int main(int argc, char** argv) {
         }
 #endif
     }
-    if (live) {
-    } else if (!options.playFile.empty()) {
+    if (!live && !options.playFile.empty()) {
         if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
             say("%s: cannot play it: %s", options.playFile.c_str(), error.c_str());
             return 2;
         }
         sound.source = options.playFile;
-    } else {
+    } else if (!live) {
         sound.clip = makeDemoTrack();
         sound.source = "demo";
         title = "Quorbel - Demo track";
@@ -549,17 +552,16 @@ int main(int argc, char** argv) {
                 pressKey(run, view, key.vk, key.shift, key.ctrl, false, key.text);
         if (run.quit) break;
 
-        // The clock: frames / fps when fast, else real time; the play position from the
-        // sound device where one plays.
-        uint32_t ticks;
-#ifdef QUORBEL_PULSE
+        // The clock: live sound's own, else frames / fps when fast, else real time; the play
+        // position from the sound device where one plays.
         if (live) {
-            // Live sound is its own clock: each frame waits for its share of the audio (a
-            // source that gives nothing lets the frame go after a fifth of a second).
+#ifdef QUORBEL_PULSE
+            // Each frame waits for its share of the audio (a source that gives nothing lets the
+            // frame go after a fifth of a second).
             const int64_t due = int64_t(frame) * PulseCapture::kRate / options.fps;
             endSample = capture.waitFor(due, 200);
             for (const std::string& message : capture.messages()) say("%s", message.c_str());
-            ticks = uint32_t(endSample * 1000 / PulseCapture::kRate);
+            const uint32_t ticks = uint32_t(endSample * 1000 / PulseCapture::kRate);
 #ifdef QUORBEL_MPRIS
             if (titlesAsked && endSample / PulseCapture::kRate != titleSecond) {
                 titleSecond = endSample / PulseCapture::kRate;
@@ -576,23 +578,20 @@ int main(int argc, char** argv) {
             view.ticks = ticks;
             view.position = ticks - songStart;
             capture.fill(endSample, waveform, spectrum);
-        }
 #endif
-        if (live) {
-        } else if (options.fast) {
-            ticks = uint32_t(int64_t(frame - 1) * 1000 / options.fps);
         } else {
-            const uint64_t due = startTicks + uint64_t(frame - 1) * 1000 / uint64_t(options.fps);
-            const uint64_t now = SDL_GetTicks64();
-            if (due > now) SDL_Delay(uint32_t(due - now)); // pacing to the frame rate
-            ticks = uint32_t(SDL_GetTicks64() - startTicks);
-        }
-        if (!live) {
+            uint32_t ticks;
+            if (options.fast) {
+                ticks = uint32_t(int64_t(frame - 1) * 1000 / options.fps);
+            } else {
+                const uint64_t due =
+                    startTicks + uint64_t(frame - 1) * 1000 / uint64_t(options.fps);
+                const uint64_t now = SDL_GetTicks64();
+                if (due > now) SDL_Delay(uint32_t(due - now)); // pacing to the frame rate
+                ticks = uint32_t(SDL_GetTicks64() - startTicks);
+            }
             view.ticks = ticks;
-            if (sound.device)
-                endSample = sound.played.load();
-            else
-                endSample = sampleAtMs(sound.clip, ticks);
+            endSample = sound.device ? sound.played.load() : sampleAtMs(sound.clip, ticks);
             view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
             fillVisData(sound.clip, endSample, waveform, spectrum);
         }

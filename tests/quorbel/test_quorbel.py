@@ -368,9 +368,8 @@ class Run(Harness):
             self.assertIn(text, result.stdout)
 
 
-class SystemSound(Harness):
-    """quorbel on system sound: a private PulseAudio server with a null sink as the default
-    output, fed by paplay."""
+class PulseHarness(Harness):
+    """A private PulseAudio server with a null sink as the default output, fed by paplay."""
 
     def setUp(self):
         super().setUp()
@@ -415,6 +414,10 @@ class SystemSound(Harness):
         self.players.append(subprocess.Popen(["paplay", wav], env=self.env,
                                              stdout=subprocess.DEVNULL,
                                              stderr=subprocess.DEVNULL))
+
+
+class SystemSound(PulseHarness):
+    """quorbel on system sound."""
 
     def test_system_sound_sees_the_beats_and_silence_none(self):
         self.write_conf("Frequency_Random_Change=1\nShow_3D_song_intro=0\n")
@@ -471,7 +474,7 @@ class SystemSound(Harness):
         self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
 
 
-class SongTitles(SystemSound):
+class SongTitles(PulseHarness):
     """The song title of system sound from a media player on a private session bus."""
 
     def setUp(self):
@@ -490,7 +493,9 @@ class SongTitles(SystemSound):
         if self.fake:
             self.fake.kill()
             self.fake.wait()
+            self.fake.stdout.close()
         stop(self.bus)
+        self.bus.stdout.close()
         super().tearDown()
 
     def test_titles_of_the_playing_player_follow_the_song(self):
