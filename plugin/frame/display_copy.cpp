@@ -713,6 +713,56 @@ COPY_VBMI void mirroredRow24Avx512(const Avx512Rows24& r, const uint8_t* src, in
     mirroredRowFrom<Convert24, TwoRows>(r.convert, k, src, width, rowA, rowB);
 }
 
+// 8 bits: 64 pixels of the left copy are the even bytes of 128 source bytes, and the right
+// copy the same bytes reversed; each is one two-source byte permute.
+struct Order8 {
+    uint8_t even[64], evenReversed[64];
+    Order8() {
+        for (int t = 0; t < 64; ++t) {
+            even[t] = static_cast<uint8_t>(2 * t);
+            evenReversed[t] = static_cast<uint8_t>(2 * (63 - t));
+        }
+    }
+};
+
+template <bool TwoRows>
+COPY_VBMI void mirroredRow8Avx512(const Convert8& convert, const uint8_t* src, int width,
+                                  uint8_t* rowA, uint8_t* rowB) {
+    static const Order8 order;
+    const __m512i even = bytesFrom(order.even), evenReversed = bytesFrom(order.evenReversed);
+    const int rightCount = width / 2;
+    int k = 0;
+    for (; k + 64 <= rightCount; k += 64) {
+        const __m512i a = _mm512_loadu_si512(src + 2 * k), b = _mm512_loadu_si512(src + 2 * k + 64);
+        const __m512i left = _mm512_permutex2var_epi8(a, even, b);
+        const __m512i right = _mm512_permutex2var_epi8(a, evenReversed, b);
+        const int rightOffset = width - 64 - k;
+        _mm512_storeu_si512(rowA + k, left);
+        _mm512_storeu_si512(rowA + rightOffset, right);
+        if (TwoRows) {
+            _mm512_storeu_si512(rowB + k, left);
+            _mm512_storeu_si512(rowB + rightOffset, right);
+        }
+    }
+    mirroredRowFrom<Convert8, TwoRows>(convert, k, src, width, rowA, rowB);
+}
+
+struct Avx512FastRows8 {
+    static void straight(const Convert8&, const uint8_t* s, int w, uint8_t* a) {
+        std::memcpy(a, s, static_cast<size_t>(w));
+    }
+    static void straight2(const Convert8&, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        std::memcpy(a, s, static_cast<size_t>(w));
+        std::memcpy(b, s, static_cast<size_t>(w));
+    }
+    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
+        mirroredRow8Avx512<false>(c, s, w, a, nullptr);
+    }
+    static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+        mirroredRow8Avx512<true>(c, s, w, a, b);
+    }
+};
+
 #define AVX512_ROW_FNS(Name, Rows, straightFn, mirroredFn)                                         \
     struct Name {                                                                                  \
         static void straight(const Rows& r, const uint8_t* s, int w, uint8_t* a) {                 \
@@ -836,6 +886,12 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     switch (pixelDepth) {
     case 8: {
         const Convert8 convert{};
+#if QUORBEL_COPY_AVX2
+        if (Fast && useAvx512()) {
+            copyRows<Avx512FastRows8>(convert, frame, width, height, display, destination, pitch);
+            break;
+        }
+#endif
         if (Fast)
             copyRows<FastRows8>(convert, frame, width, height, display, destination, pitch);
         else

@@ -29,8 +29,8 @@ void copyFrame(const uint8_t* frame, int width, int height, int display, uint8_t
 
 // The same copy with plain C++ row loops only: what copyFrame does where no vector unit is
 // available (copyFrame uses SSE2 for the mirrored 8-bit rows and, where the processor has
-// it, AVX-512 for the 16-, 24- and 32-bit rows, else AVX2 for the 16- and 32-bit rows and the
-// straight 24-bit rows). The tests check both.
+// it, AVX-512 for the mirrored 8-bit rows and the 16-, 24- and 32-bit rows, else AVX2 for the
+// 16- and 32-bit rows and the straight 24-bit rows). The tests check both.
 void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette);
@@ -43,7 +43,8 @@ void copyFrameScaled(const uint8_t* frame, int width, int height, int display, u
                      long pitch, int pixelDepth, const PaletteBlock& palette, int scale);
 
 // "avx512", "avx2", "sse2" or "scalar": the widest loops copyFrame uses on this processor.
-// "avx512" (AVX-512BW and VBMI) covers the 16-, 24- and 32-bit rows.
+// "avx512" (AVX-512BW and VBMI) covers the mirrored 8-bit rows and the 16-, 24- and 32-bit
+// rows.
 const char* frameCopyKernels();
 
 // Whether copyFrame may use the AVX-512 rows where the processor has them (the default); off,
