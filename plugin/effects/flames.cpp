@@ -312,43 +312,41 @@ FAST512 inline __m512i oneDown(__m512i cur, __m512i after) {
     return _mm512_alignr_epi8(_mm512_maskz_alignr_epi32(0xFFFF, after, cur, 4), cur, 1);
 }
 
-// quarterFade of own + a + b + c per byte.
-FAST512 inline __m512i fade4(__m512i own, __m512i a, __m512i b, __m512i c) {
-    const __m512i zero = _mm512_setzero_si512();
-    const __m512i low = _mm512_add_epi16(
-        _mm512_add_epi16(_mm512_unpacklo_epi8(own, zero), _mm512_unpacklo_epi8(a, zero)),
-        _mm512_add_epi16(_mm512_unpacklo_epi8(b, zero), _mm512_unpacklo_epi8(c, zero)));
-    const __m512i high = _mm512_add_epi16(
-        _mm512_add_epi16(_mm512_unpackhi_epi8(own, zero), _mm512_unpackhi_epi8(a, zero)),
-        _mm512_add_epi16(_mm512_unpackhi_epi8(b, zero), _mm512_unpackhi_epi8(c, zero)));
-    return _mm512_subs_epu8(
-        _mm512_packus_epi16(_mm512_srli_epi16(low, 2), _mm512_srli_epi16(high, 2)),
-        _mm512_set1_epi8(1));
+// quarterFade of the sums of the even pixels (low bytes) and the odd ones (high bytes), given
+// as 16-bit lanes: (s / 4 - 1, not below 0) put back as bytes.
+FAST512 inline __m512i quarterOfSums(__m512i even, __m512i odd) {
+    // Bits 0-7 from even / 4, bits 8-15 from odd / 4: select (C ? B : A) with C = 0xFF00.
+    const __m512i packed = _mm512_ternarylogic_epi32(
+        _mm512_srli_epi16(even, 2), _mm512_slli_epi16(odd, 6), _mm512_set1_epi16(-0x100), 0xD8);
+    return _mm512_subs_epu8(packed, _mm512_set1_epi8(1));
 }
 
-// quarterFade of own + 2 twice + c per byte.
-FAST512 inline __m512i fade121(__m512i own, __m512i twice, __m512i c) {
-    const __m512i zero = _mm512_setzero_si512();
-    const __m512i tLow = _mm512_unpacklo_epi8(twice, zero),
-                  tHigh = _mm512_unpackhi_epi8(twice, zero);
-    const __m512i low = _mm512_add_epi16(
-        _mm512_add_epi16(_mm512_unpacklo_epi8(own, zero), _mm512_unpacklo_epi8(c, zero)),
-        _mm512_add_epi16(tLow, tLow));
-    const __m512i high = _mm512_add_epi16(
-        _mm512_add_epi16(_mm512_unpackhi_epi8(own, zero), _mm512_unpackhi_epi8(c, zero)),
-        _mm512_add_epi16(tHigh, tHigh));
-    return _mm512_subs_epu8(
-        _mm512_packus_epi16(_mm512_srli_epi16(low, 2), _mm512_srli_epi16(high, 2)),
-        _mm512_set1_epi8(1));
-}
-
-// Block k of the row at r from the row below (cur, with before and next beside it).
+// Block k of the row at r from the row below (cur, with before and next beside it). Words of
+// the row below give a pixel and its right neighbour; with maddubs they sum as pairs (U-Fa) or
+// with weights 2, 1 (R-Fa) and 1, 2 (L-Fa). The even pixels' pairs start one pixel to the left
+// (R-Fa, U-Fa) or the odd pixels' one to the right (L-Fa), shifted by a byte.
 template <Taps taps>
 FAST512 inline __m512i block(const uint8_t* r, __m512i before, __m512i cur, __m512i next) {
-    const __m512i own = _mm512_loadu_si512(r);
-    if (taps == Taps::UpFast) return fade4(own, oneUp(cur, before), cur, oneDown(cur, next));
-    if (taps == Taps::RightFast) return fade121(own, oneUp(cur, before), cur);
-    return fade121(own, oneDown(cur, next), cur);
+    const __m512i own = _mm512_loadu_si512(r), low = _mm512_set1_epi16(0xFF);
+    const __m512i ownEven = _mm512_and_si512(own, low), ownOdd = _mm512_srli_epi16(own, 8);
+    if (taps == Taps::UpFast) {
+        const __m512i ones = _mm512_set1_epi8(1), right = oneDown(cur, next);
+        const __m512i even = _mm512_add_epi16(_mm512_maddubs_epi16(oneUp(cur, before), ones),
+                                              _mm512_add_epi16(_mm512_srli_epi16(cur, 8), ownEven));
+        const __m512i odd = _mm512_add_epi16(_mm512_maddubs_epi16(cur, ones),
+                                             _mm512_add_epi16(_mm512_srli_epi16(right, 8), ownOdd));
+        return quarterOfSums(even, odd);
+    }
+    if (taps == Taps::RightFast) {
+        const __m512i twoOne = _mm512_set1_epi16(0x0102);
+        return quarterOfSums(
+            _mm512_add_epi16(_mm512_maddubs_epi16(oneUp(cur, before), twoOne), ownEven),
+            _mm512_add_epi16(_mm512_maddubs_epi16(cur, twoOne), ownOdd));
+    }
+    const __m512i oneTwo = _mm512_set1_epi16(0x0201);
+    return quarterOfSums(
+        _mm512_add_epi16(_mm512_maddubs_epi16(cur, oneTwo), ownEven),
+        _mm512_add_epi16(_mm512_maddubs_epi16(oneDown(cur, next), oneTwo), ownOdd));
 }
 
 template <Taps taps> FAST512 void pass(uint8_t* b, int w, int h) {
