@@ -141,9 +141,24 @@ namespace {
 #include "effects/flame_kernels.inc"
 #endif
 
+// d[i] = quarterFade[p[i] + p[i+1] + c[i] + e[i]] by a four-source loop.
+template <void (*sum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*,
+                       int)>
+void pairSumBySum4(uint8_t* d, const uint8_t* p, const uint8_t* c, const uint8_t* e, int n) {
+    sum4(d, p, p + 1, c, e, n);
+}
+
+#if QUORBEL_AVX2
+// The same with AVX-512, the pair summed from words (flames.cpp, further on).
+__attribute__((target("avx512f,avx512bw"))) void
+pairSum512(uint8_t* d, const uint8_t* p, const uint8_t* c, const uint8_t* e, int n);
+#endif
+
 // The loops in use: the widest the processor runs, chosen by buildFlameTables().
 struct Kernels {
     void (*fadeSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
+    // fadeSum4 of p, p + 1, c and e: the flames whose four pixels include two side by side.
+    void (*fadePairSum4)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
     void (*fadeSum121)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, int);
     // The same for "R-Fa", whose rows read the row below just written: the 64-byte loop was
     // measured slower there than the 32-byte one (kernel_ratios), so the AVX-512 set keeps it.
@@ -156,8 +171,8 @@ struct Kernels {
 };
 #define KERNEL_SET_WITH_ROWS(ns, rows)                                                             \
     Kernels {                                                                                      \
-        ns::fadeSum4, ns::fadeSum121, rows::fadeSum121, ns::fadeWrappedSum4, ns::fadeOr4,          \
-            ns::halveWrappedSum2, ns::lower                                                        \
+        ns::fadeSum4, pairSumBySum4<ns::fadeSum4>, ns::fadeSum121, rows::fadeSum121,               \
+            ns::fadeWrappedSum4, ns::fadeOr4, ns::halveWrappedSum2, ns::lower                      \
     }
 #define KERNEL_SET(ns) KERNEL_SET_WITH_ROWS(ns, ns)
 #if QUORBEL_SSE2
@@ -205,6 +220,7 @@ void buildFlameTables() {
     }
     if (hasAvx512()) {
         kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
+        kernels.fadePairSum4 = pairSum512;
         kernelsInUse = FlameKernels::Avx512;
     }
 #endif
@@ -232,6 +248,7 @@ void useFlameKernels(FlameKernels which) {
     case FlameKernels::Avx512:
         if (hasAvx512()) {
             kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
+            kernels.fadePairSum4 = pairSum512;
             kernelsInUse = which;
         }
         break;
@@ -284,7 +301,7 @@ void flameOverwrite() {
 // ahead of the write, so the pass sees old values only.
 void flameUpSlow() {
     const Frame f = inPlaceFrame();
-    kernels.fadeSum4(f.b, f.b + f.w - 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+    kernels.fadePairSum4(f.b, f.b + f.w - 1, f.b + f.w + 1, f.b + 2 * f.w, f.n);
 }
 
 namespace {
@@ -380,6 +397,46 @@ template <Taps taps> FAST512 void pass(uint8_t* b, int w, int h) {
 } // namespace fast512
 #endif
 
+#if QUORBEL_AVX2
+__attribute__((target("avx512f,avx512bw"))) inline __m512i
+pairSumBlock(const uint8_t* p, const uint8_t* c, const uint8_t* e) {
+    const __m512i ones = _mm512_set1_epi8(1), low = _mm512_set1_epi16(0xFF);
+    const __m512i cv = _mm512_loadu_si512(c), ev = _mm512_loadu_si512(e);
+    const __m512i even =
+        _mm512_add_epi16(_mm512_maddubs_epi16(_mm512_loadu_si512(p), ones),
+                         _mm512_add_epi16(_mm512_and_si512(cv, low), _mm512_and_si512(ev, low)));
+    const __m512i odd =
+        _mm512_add_epi16(_mm512_maddubs_epi16(_mm512_loadu_si512(p + 1), ones),
+                         _mm512_add_epi16(_mm512_srli_epi16(cv, 8), _mm512_srli_epi16(ev, 8)));
+    return fast512::quarterOfSums(even, odd);
+}
+
+// d[i] = quarterFade[p[i] + p[i+1] + c[i] + e[i]], 64 pixels a step in 16-bit lanes: the words
+// at p give the even pixels' pairs and those at p + 1 the odd ones'. Blocks as in
+// flame_kernels.inc: each computed before it is stored, aligned stores after the first, and an
+// overlapping last one.
+__attribute__((target("avx512f,avx512bw"))) void
+pairSum512(uint8_t* d, const uint8_t* p, const uint8_t* c, const uint8_t* e, int n) {
+    if (n < 64) {
+        for (int i = 0; i < n; ++i) d[i] = quarterFade[p[i] + p[i + 1] + c[i] + e[i]];
+        return;
+    }
+    const int last = n - 64;
+    const __m512i lastBlock = pairSumBlock(p + last, c + last, e + last);
+    int i = 0;
+    const int aligned = static_cast<int>((0u - reinterpret_cast<uintptr_t>(d)) & 63);
+    if (aligned != 0 && aligned < last) {
+        const __m512i first = pairSumBlock(p, c, e);
+        const __m512i second = pairSumBlock(p + aligned, c + aligned, e + aligned);
+        _mm512_storeu_si512(d, first);
+        _mm512_storeu_si512(d + aligned, second);
+        i = aligned + 64;
+    }
+    for (; i < last; i += 64) _mm512_storeu_si512(d + i, pairSumBlock(p + i, c + i, e + i));
+    _mm512_storeu_si512(d + last, lastBlock);
+}
+#endif
+
 // The pass of one of those flames in vectors where it applies; false where it does not.
 template <int taps> bool fastPassInVectors(const Frame& f) {
 #if QUORBEL_AVX2
@@ -414,7 +471,7 @@ void flameUpFast() {
 // Upward, k = 0..N-1: B[k] = qf[B[k+1] + B[k+W] + B[k+W+1] + B[k+2W]].
 void flameLeftSlow() {
     const Frame f = inPlaceFrame();
-    kernels.fadeSum4(f.b, f.b + 1, f.b + f.w, f.b + f.w + 1, f.b + 2 * f.w, f.n);
+    kernels.fadePairSum4(f.b, f.b + f.w, f.b + 1, f.b + 2 * f.w, f.n);
 }
 
 // Downward, e = N..1: B[e] = qf[B[e] + 2 B[e+W+1] + B[e+W]]; all reads lie beyond the row.
@@ -437,7 +494,7 @@ void flameRightSlow() {
     const uint8_t* s = plugin.previousBuffer;
     uint8_t* d = plugin.currentBuffer;
     const int w = plugin.frameWidth, n = w * plugin.frameHeight;
-    kernels.fadeSum4(d + 1, s, s + w, s + w + 1, s + 2 * w + 1, n - 1);
+    kernels.fadePairSum4(d + 1, s + w, s, s + 2 * w + 1, n - 1);
     d[n] = quarterFade[s[n - 1] + s[n + w - 1] + s[n + w]];
 }
 
@@ -466,10 +523,14 @@ template <bool wrapped> void water() {
     uint8_t* d = plugin.currentBuffer;
     const int w = plugin.frameWidth, n = w * plugin.frameHeight;
     const int bottom = n - n / 2 + 1; // first byte of the sinking part
-    auto sum4 = wrapped ? kernels.fadeWrappedSum4 : kernels.fadeSum4;
-    sum4(d, s + w - 1, s + w, s + w + 1, s + 2 * w, bottom);
     const uint8_t* up = s + bottom - w;
-    sum4(d + bottom, up, up + 1, up - w, up - w + 1, n - bottom + 1);
+    if (wrapped) {
+        kernels.fadeWrappedSum4(d, s + w - 1, s + w, s + w + 1, s + 2 * w, bottom);
+        kernels.fadeWrappedSum4(d + bottom, up, up + 1, up - w, up - w + 1, n - bottom + 1);
+    } else {
+        kernels.fadePairSum4(d, s + w - 1, s + w + 1, s + 2 * w, bottom);
+        kernels.fadePairSum4(d + bottom, up, up - w, up - w + 1, n - bottom + 1);
+    }
 }
 
 } // namespace
