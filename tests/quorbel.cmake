@@ -24,6 +24,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                 beats_drive_random_changes_and_silence_does_not
                 keys_drive_effects
                 favourite_added_with_ctrl_m_is_kept_and_recalled
+                full_screen_toggles_and_ctrl_s_takes_a_shot
                 play_shows_a_file_with_its_beats_and_title
                 settings_round_trip_and_save_on_exit
                 corrupt_conf_lines_are_reported_and_the_defaults_used

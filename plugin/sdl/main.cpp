@@ -76,6 +76,25 @@ void event(const char* format, ...) {
     std::fputc('\n', eventLog);
 }
 
+// A text for an event line: in double quotes, with \\, \" and \xHH for control bytes, so that
+// a title of any bytes stays one line.
+std::string eventText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
 // An absolute folder from an XDG variable, else HOME + fallback.
 std::string xdgFolder(const char* variable, const char* fallback) {
     const char* value = std::getenv(variable);
@@ -411,9 +430,10 @@ int main(int argc, char** argv) {
         title = "Quorbel - Demo track";
     }
     if (live)
-        event("audio source=%s rate=%d channels=2", sound.source.c_str(), sound.clip.sampleRate);
+        event("audio source=%s rate=%d channels=2", eventText(sound.source).c_str(),
+              sound.clip.sampleRate);
     else
-        event("audio source=%s rate=%d channels=%d length_ms=%u", sound.source.c_str(),
+        event("audio source=%s rate=%d channels=%d length_ms=%u", eventText(sound.source).c_str(),
               sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
 
     // Without a display SDL falls back to its offscreen driver, which shows nothing: that is no
@@ -476,7 +496,7 @@ int main(int argc, char** argv) {
     }
 #endif
     view.title = windowTitle(title);
-    event("title \"%s\"", title.c_str());
+    event("title %s", eventText(title).c_str());
     uint32_t songStart = 0;
     int64_t titleSecond = 0;
 
@@ -571,7 +591,7 @@ int main(int argc, char** argv) {
                     title = now;
                     view.title = windowTitle(title);
                     songStart = ticks;
-                    event("title \"%s\"", title.c_str());
+                    event("title %s", eventText(title).c_str());
                 }
             }
 #endif
@@ -613,7 +633,7 @@ int main(int argc, char** argv) {
         for (const NativeCapture& capture : options.captures)
             if (capture.frame == frame) {
                 if (view.saveFrame(capture.file, error))
-                    event("capture %s", capture.file.c_str());
+                    event("capture %s", eventText(capture.file).c_str());
                 else
                     say("cannot save the frame to %s: %s", capture.file.c_str(), error.c_str());
             }
@@ -647,14 +667,15 @@ int main(int argc, char** argv) {
     SDL_Quit();
 
     const int errors = plugin.errorCount.load();
-    char summary[512];
-    std::snprintf(summary, sizeof summary,
-                  "frames=%d beats=%ld random_changes=%ld keys=%ld source=\"%s\" audio_frames=%lld "
-                  "errors=%d",
-                  framesShown, run.beats, run.randomChanges, run.keys, sound.source.c_str(),
+    char counts[256], audio[128];
+    std::snprintf(counts, sizeof counts, "frames=%d beats=%ld random_changes=%ld keys=%ld",
+                  framesShown, run.beats, run.randomChanges, run.keys);
+    std::snprintf(audio, sizeof audio, "audio_frames=%lld errors=%d",
                   static_cast<long long>(endSample), errors);
-    std::printf("quorbel: %s\n", summary);
-    event("summary %s", summary);
+    const std::string summary =
+        std::string(counts) + " source=" + eventText(sound.source) + " " + audio;
+    std::printf("quorbel: %s\n", summary.c_str());
+    event("summary %s", summary.c_str());
     if (settings.Log_Errors_To_File && errors > 0) writeLogFooter();
     if (eventLog) std::fclose(eventLog);
     return 0;

@@ -285,14 +285,28 @@ class Run(Harness):
         self.assertEqual(len(key), 1, self.events())
         self.assertIn(" wave=5 ", key[0])
 
+    def test_full_screen_toggles_and_ctrl_s_takes_a_shot(self):
+        shot = os.path.join(self.dir, "windowed.bmp")
+        self.write_conf("Resolution=6\n")  # 320x240 windowed
+        result = self.run_quorbel("--demo", "--fast", "--frames", "40", "--key", "10:f11",
+                                  "--key", "20:f11", "--key", "30:ctrl+s",
+                                  "--capture", f"40:{shot}")
+        self.assert_ran(result)
+        self.assertEqual([line for line in self.events() if " key f11 " in line],
+                         ["frame 10 key f11 full-screen", "frame 20 key f11 full-screen"])
+        # The frame keeps its size whatever the window's.
+        self.assertEqual(read_bmp(shot)[:2], (320, 240))
+        data = os.path.join(self.dir, "data", "quorbel")
+        self.assertIn("shot_0.gif", os.listdir(data))
+
     def test_play_shows_a_file_with_its_beats_and_title(self):
-        wav = os.path.join(self.dir, "Some Band - A Song.wav")
+        wav = os.path.join(self.dir, 'Some "Band" - A Song.wav')
         beat_wav(wav)
         shot = os.path.join(self.dir, "shot.bmp")
         result = self.run_quorbel("--play", wav, "--fast", "--frames", "200",
                                   "--capture", f"200:{shot}")
         self.assert_ran(result)
-        self.assertIn('frame 0 title "Some Band - A Song"', self.events())
+        self.assertIn('frame 0 title "Some \\"Band\\" - A Song"', self.events())
         summary = self.summary()
         self.assertEqual(summary["source"], wav)
         self.assertGreaterEqual(int(summary["beats"]), 6)
