@@ -480,6 +480,7 @@ int main(int argc, char** argv) {
         SDL_Quit();
         return 2;
     }
+    if (options.windowWidth > 0) view.resizeWindow(options.windowWidth, options.windowHeight);
     if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
         // With system sound the title is the playing media player's, asked again every second of
         // sound.
@@ -623,6 +624,8 @@ int main(int argc, char** argv) {
         }
         previousLevel = level;
 
+        for (const NativeCapture& capture : options.captures)
+            if (capture.frame == frame && capture.window) view.keepWindowPicture();
         const Selection before = Selection::now();
         renderFrame(view, spectrum, waveform);
         if (Selection::now() != before) {
@@ -632,7 +635,8 @@ int main(int argc, char** argv) {
 
         for (const NativeCapture& capture : options.captures)
             if (capture.frame == frame) {
-                if (view.saveFrame(capture.file, error))
+                if (capture.window ? view.saveWindow(capture.file, error)
+                                   : view.saveFrame(capture.file, error))
                     event("capture %s", eventText(capture.file).c_str());
                 else
                     say("cannot save the frame to %s: %s", capture.file.c_str(), error.c_str());

@@ -113,6 +113,15 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
             o.mute = true;
         } else if (a == "--window") {
             o.window = true;
+        } else if (a == "--window-size") {
+            if (!value(v)) return false;
+            const size_t x = v.find('x');
+            if (x == std::string::npos || !parseInt(v.substr(0, x), 160, 16384, o.windowWidth) ||
+                !parseInt(v.substr(x + 1), 120, 16384, o.windowHeight)) {
+                error = "--window-size takes WIDTHxHEIGHT from 160x120, not \"" + v + "\"";
+                return false;
+            }
+            o.window = true;
         } else if (a == "--config") {
             o.config = true;
         } else if (a == "--seed") {
@@ -137,11 +146,12 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
             }
             key.text = name;
             o.keys.push_back(key);
-        } else if (a == "--capture") {
+        } else if (a == "--capture" || a == "--capture-window") {
             if (!value(v)) return false;
             NativeCapture capture;
+            capture.window = a == "--capture-window";
             if (!splitFrame(v, capture.frame, capture.file)) {
-                error = "--capture takes FRAME:FILE, not \"" + v + "\"";
+                error = a + " takes FRAME:FILE, not \"" + v + "\"";
                 return false;
             }
             o.captures.push_back(capture);
@@ -172,10 +182,12 @@ const char* nativeUsage() {
            "  --fast              as fast as it goes, on a clock of frames / fps; no sound\n"
            "  --mute              no sound out\n"
            "  --window            a window also for the full-screen resolutions\n"
+           "  --window-size WxH   a window of that size to start with\n"
            "  --key FRAME:KEY     press KEY before frame FRAME: a letter, digit, space, esc,\n"
            "                      enter or f1..f12, optionally after shift+ and/or ctrl+\n"
            "  --capture FRAME:FILE  save the frame as shown after frame FRAME (BMP, or\n"
            "                      PNG for a name ending in .png)\n"
+           "  --capture-window FRAME:FILE  the same of the whole window, the frame scaled\n"
            "  --log FILE          event lines: keys, effect changes, beats, titles, errors\n"
            "  --seed N            the random choices from seed N\n"
            "  --list-sources      list the sound server's capture sources, and end\n"

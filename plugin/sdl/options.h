@@ -14,6 +14,7 @@ struct NativeKey {
 struct NativeCapture {
     int frame = 0; // captured after this frame
     std::string file;
+    bool window = false; // the window's picture (the frame scaled into it), not the frame
 };
 
 struct NativeOptions {
@@ -26,6 +27,8 @@ struct NativeOptions {
     bool fast = false; // as fast as it goes, on a clock of frames / fps; no sound out
     bool mute = false;
     bool window = false; // a window also for the full-screen resolutions
+    int windowWidth = 0; // --window-size: the window's size at the start (0: the frame's)
+    int windowHeight = 0;
     bool config = false;
     bool help = false;
     bool seedGiven = false;

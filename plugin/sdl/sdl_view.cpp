@@ -120,6 +120,10 @@ void SdlView::toggleFullScreen() {
     SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
 }
 
+void SdlView::resizeWindow(int width, int height) {
+    if (window_) SDL_SetWindowSize(window_, width, height);
+}
+
 TTF_Font* SdlView::font(int typeface, int height) {
     if (typeface < 0 || typeface >= int(typefaces_.size())) return nullptr;
     for (OpenFont& f : fonts_)
@@ -205,28 +209,47 @@ void SdlView::showFrame() {
     SDL_UpdateTexture(texture_, nullptr, back_.data(), width_ * 4);
     int outputWidth = 0, outputHeight = 0;
     SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    // The whole window: a renderer keeps the viewport of the size it last heard of, and a
+    // window made full screen (or resized) before that news arrives would be drawn into a
+    // corner.
+    SDL_RenderSetViewport(renderer_, nullptr);
     const DesktopPlacement place = placeOnMonitor(width_, height_, outputWidth, outputHeight);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     const SDL_Rect target = {place.x, place.y, place.width, place.height};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    if (keepWindow_ && outputWidth > 0 && outputHeight > 0) {
+        keepWindow_ = false;
+        picture_.assign(size_t(outputWidth) * size_t(outputHeight), 0);
+        windowWidth_ = outputWidth;
+        windowHeight_ = outputHeight;
+        if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, picture_.data(),
+                                 outputWidth * 4) != 0)
+            picture_.clear();
+    }
     SDL_RenderPresent(renderer_);
 }
 
-bool SdlView::saveFrame(const std::string& path, std::string& error) const {
+namespace {
+// Saves width x height pixels (0x00RRGGBB) as BMP, or PNG for a name ending in ".png".
+bool savePixels(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
+                std::string& error) {
+    if (pixels.empty() || width <= 0 || height <= 0) {
+        error = "nothing shown yet";
+        return false;
+    }
     const bool png = path.size() > 4 && (path.compare(path.size() - 4, 4, ".png") == 0 ||
                                          path.compare(path.size() - 4, 4, ".PNG") == 0);
     if (png) {
 #ifdef QUORBEL_PNG
-        return writePng(path, back_.data(), width_, height_, error);
+        return writePng(path, pixels.data(), width, height, error);
 #else
         error = "built without zlib (zlib1g-dev): captures are BMP files";
         return false;
 #endif
     }
-    SDL_Surface* surface =
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(back_.data()), width_, height_, 32,
-                                           width_ * 4, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(pixels.data()), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
     if (!surface) {
         error = SDL_GetError();
         return false;
@@ -235,4 +258,13 @@ bool SdlView::saveFrame(const std::string& path, std::string& error) const {
     if (!saved) error = SDL_GetError();
     SDL_FreeSurface(surface);
     return saved;
+}
+} // namespace
+
+bool SdlView::saveFrame(const std::string& path, std::string& error) const {
+    return savePixels(path, back_, width_, height_, error);
+}
+
+bool SdlView::saveWindow(const std::string& path, std::string& error) const {
+    return savePixels(path, picture_, windowWidth_, windowHeight_, error);
 }

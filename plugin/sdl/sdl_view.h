@@ -20,11 +20,17 @@ class SdlView : public FramePlatform {
     bool open(bool fullScreen, std::string& error);
     void close();
     void toggleFullScreen();
+    void resizeWindow(int width, int height);
     // A message about the fonts (none found) for the log; "" when they were found.
     const std::string& fontProblem() const { return fontProblem_; }
 
-    // Saves the frame as last shown (frame size, after the display function) as a BMP file.
+    // Saves the frame as last shown (frame size, after the display function) as a BMP file,
+    // or PNG for a name ending in ".png".
     bool saveFrame(const std::string& path, std::string& error) const;
+    // The next showFrame keeps the window's picture (the frame scaled into the window, the rest
+    // black), which saveWindow then saves as saveFrame does.
+    void keepWindowPicture() { keepWindow_ = true; }
+    bool saveWindow(const std::string& path, std::string& error) const;
     // The frame as last shown, 0x00RRGGBB per pixel, frameWidth x frameHeight.
     const std::vector<uint32_t>& shownPixels() const { return back_; }
 
@@ -61,4 +67,7 @@ class SdlView : public FramePlatform {
     };
     std::vector<OpenFont> fonts_;
     std::string fontProblem_;
+    bool keepWindow_ = false;
+    std::vector<uint32_t> picture_; // the window's picture kept, 0x00RRGGBB
+    int windowWidth_ = 0, windowHeight_ = 0;
 };

@@ -236,6 +236,29 @@ class Run(Harness):
                                          "--capture", f"90:{bmp}", "--capture", f"90:{png}"))
         self.assertEqual(png_pixels(png), bmp_pixels(bmp))
 
+    def test_the_frame_fills_the_window_by_whole_factors_with_its_aspect(self):
+        # The 320x240 frame in a 1000x700 window: twice, 640x480, centred on black.
+        self.write_conf("Resolution=6\n")
+        frame = os.path.join(self.dir, "frame.bmp")
+        window = os.path.join(self.dir, "window.bmp")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "60",
+                                         "--window-size", "1000x700",
+                                         "--capture", f"60:{frame}",
+                                         "--capture-window", f"60:{window}"))
+        small = bmp_pixels(frame)
+        big = bmp_pixels(window)
+        self.assertEqual((len(big[0]) // 3, len(big)), (1000, 700))
+        self.assertEqual((len(small[0]) // 3, len(small)), (320, 240))
+        black = bytes(3 * 1000)
+        self.assertTrue(all(big[y] == black for y in list(range(110)) + list(range(590, 700))))
+        for y in range(110, 590):
+            row = big[y]
+            self.assertEqual(row[:3 * 180], bytes(3 * 180), y)
+            self.assertEqual(row[3 * 820:], bytes(3 * 180), y)
+            source = small[(y - 110) // 2]
+            doubled = bytes(b for x in range(320) for b in source[3 * x:3 * x + 3] * 2)
+            self.assertEqual(row[3 * 180:3 * 820], doubled, y)
+
     def test_beats_drive_random_changes_and_silence_does_not(self):
         self.write_conf("Frequency_Random_Change=1\nShow_3D_song_intro=0\n")
         result = self.run_quorbel("--demo", "--fast", "--seed", "3", "--frames", "300")
