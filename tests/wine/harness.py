@@ -635,9 +635,10 @@ class Env:
 
     def _reg(self, args, check=True):
         code, text = self._reg_once(args)
-        if check and code != 0 and not text.strip():
-            # reg.exe that fails without a word did not get to the registry at all (seen once
-            # on a loaded machine): the edit is repeated once. A failure it explains stands.
+        if code != 0 and not text.strip():
+            # reg.exe that fails without a word did not get to the registry at all (seen on a
+            # loaded machine, for edits and for queries, which then read as a missing value):
+            # it is run once more. A failure it explains (a value not found) stands.
             code, text = self._reg_once(args)
         if check and code != 0:
             raise HarnessError(f"wine reg {' '.join(args)} failed ({code}):\n{text}")
