@@ -8,9 +8,15 @@
 # Every package comes through apt with its usual verification; nothing is fetched beside it.
 set -euo pipefail
 
-# With the argument "demo": only what building and running the Windows build needs.
+# With the argument "demo": only what building and running the Windows build and the native
+# program need.
 if [ "${1:-}" = demo ]; then
-    packages=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xauth python3)
+    packages=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xauth python3
+              # the native program quorbel, which the demo shows too (the native build's
+              # configuration also looks for GoogleTest and Google Benchmark)
+              g++ libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libsdl2-ttf-dev
+              libsndfile1-dev fonts-dejavu-core libfreetype-dev zlib1g-dev libpulse-dev
+              libsystemd-dev)
 else
     packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
               g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth clang libclang-rt-14-dev
