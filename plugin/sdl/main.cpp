@@ -570,7 +570,7 @@ int main(int argc, char** argv) {
         }
         for (const NativeKey& key : options.keys)
             if (key.frame == frame)
-                pressKey(run, view, key.vk, key.shift, key.ctrl, false, key.text);
+                pressKey(run, view, key.vk, key.shift, key.ctrl, key.alt, key.text);
         if (run.quit) break;
 
         // The clock: live sound's own, else frames / fps when fast, else real time; the play

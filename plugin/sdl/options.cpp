@@ -31,9 +31,9 @@ bool splitFrame(const std::string& text, int& frame, std::string& rest) {
 
 } // namespace
 
-bool parseKeyName(const std::string& text, unsigned& vk, bool& shift, bool& ctrl) {
+bool parseKeyName(const std::string& text, unsigned& vk, bool& shift, bool& ctrl, bool& alt) {
     std::string name = lower(text);
-    shift = ctrl = false;
+    shift = ctrl = alt = false;
     for (;;) {
         if (name.compare(0, 6, "shift+") == 0 && name.size() > 6) {
             shift = true;
@@ -41,6 +41,9 @@ bool parseKeyName(const std::string& text, unsigned& vk, bool& shift, bool& ctrl
         } else if (name.compare(0, 5, "ctrl+") == 0 && name.size() > 5) {
             ctrl = true;
             name = name.substr(5);
+        } else if (name.compare(0, 4, "alt+") == 0 && name.size() > 4) {
+            alt = true;
+            name = name.substr(4);
         } else {
             break;
         }
@@ -140,7 +143,7 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
             NativeKey key;
             std::string name;
             if (!splitFrame(v, key.frame, name) ||
-                !parseKeyName(name, key.vk, key.shift, key.ctrl)) {
+                !parseKeyName(name, key.vk, key.shift, key.ctrl, key.alt)) {
                 error = "--key takes FRAME:KEY (such as 10:w or 20:shift+p), not \"" + v + "\"";
                 return false;
             }
@@ -184,7 +187,7 @@ const char* nativeUsage() {
            "  --window            a window also for the full-screen resolutions\n"
            "  --window-size WxH   a window of that size to start with\n"
            "  --key FRAME:KEY     press KEY before frame FRAME: a letter, digit, space, esc,\n"
-           "                      enter or f1..f12, optionally after shift+ and/or ctrl+\n"
+           "                      enter or f1..f12, optionally after shift+, ctrl+ and/or alt+\n"
            "  --capture FRAME:FILE  save the frame as shown after frame FRAME (BMP, or\n"
            "                      PNG for a name ending in .png)\n"
            "  --capture-window FRAME:FILE  the same of the whole window, the frame scaled\n"

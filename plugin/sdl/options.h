@@ -8,6 +8,7 @@ struct NativeKey {
     unsigned vk = 0; // the key table's key code (a Windows virtual-key code)
     bool shift = false;
     bool ctrl = false;
+    bool alt = false;
     std::string text; // as given, for the log
 };
 
@@ -45,7 +46,7 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
 
 // A key as the command line names it: [shift+][ctrl+]NAME, NAME a letter, a digit, "space",
 // "esc"/"escape", "enter", "f1".."f12" (any case). False when unknown.
-bool parseKeyName(const std::string& text, unsigned& vk, bool& shift, bool& ctrl);
+bool parseKeyName(const std::string& text, unsigned& vk, bool& shift, bool& ctrl, bool& alt);
 
 // The usage lines of --help (without the About and Tips texts).
 const char* nativeUsage();

@@ -20,7 +20,7 @@ TEST(NativeOptions, ScriptedKeysCapturesAndClock) {
     NativeOptions o;
     std::string error;
     ASSERT_TRUE(parse({"--play", "a.flac", "--frames", "300", "--fps", "30", "--fast", "--key",
-                       "10:W", "--key", "20:shift+ctrl+m", "--key", "30:F12", "--key", "40:esc",
+                       "10:W", "--key", "20:shift+alt+ctrl+m", "--key", "30:F12", "--key", "40:esc",
                        "--capture", "50:out:put.png", "--seed", "42"},
                       o, error))
         << error;
@@ -32,7 +32,8 @@ TEST(NativeOptions, ScriptedKeysCapturesAndClock) {
     EXPECT_EQ(o.keys[0].vk, unsigned('W'));
     EXPECT_FALSE(o.keys[0].shift);
     EXPECT_EQ(o.keys[1].vk, unsigned('M'));
-    EXPECT_TRUE(o.keys[1].shift && o.keys[1].ctrl);
+    EXPECT_TRUE(o.keys[1].shift && o.keys[1].ctrl && o.keys[1].alt);
+    EXPECT_FALSE(o.keys[0].alt || o.keys[2].alt);
     EXPECT_EQ(o.keys[2].vk, 0x7Bu);
     EXPECT_EQ(o.keys[3].vk, 0x1Bu);
     ASSERT_EQ(o.captures.size(), 1u);
@@ -43,21 +44,13 @@ TEST(NativeOptions, ScriptedKeysCapturesAndClock) {
 }
 
 TEST(NativeOptions, BadCommandLinesSayWhy) {
-    const std::vector<std::vector<std::string>> bad = {{"--frames"},
-                                                       {"--frames", "0"},
-                                                       {"--frames", "-5"},
-                                                       {"--fps", "1001"},
-                                                       {"--key", "0:w"},
-                                                       {"--key", "5:"},
-                                                       {"--key", "5:shift+"},
-                                                       {"--key", "5:f13"},
-                                                       {"--key", "5:ww"},
-                                                       {"--capture", "x:f"},
-                                                       {"--capture", "3:"},
-                                                       {"--source", ""},
-                                                       {"--demo", "--play", "f"},
-                                                       {"--play", "f", "--source", "s"},
-                                                       {"--nonsense"}};
+    const std::vector<std::vector<std::string>> bad = {
+        {"--frames"},          {"--frames", "0"},         {"--frames", "-5"},
+        {"--fps", "1001"},     {"--key", "0:w"},          {"--key", "5:"},
+        {"--key", "5:shift+"}, {"--key", "5:alt+"},       {"--key", "5:f13"},
+        {"--key", "5:ww"},     {"--capture", "x:f"},      {"--capture", "3:"},
+        {"--source", ""},      {"--demo", "--play", "f"}, {"--play", "f", "--source", "s"},
+        {"--nonsense"}};
     for (const auto& args : bad) {
         NativeOptions o;
         std::string error;

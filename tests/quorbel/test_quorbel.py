@@ -312,11 +312,13 @@ class Run(Harness):
         shot = os.path.join(self.dir, "windowed.bmp")
         self.write_conf("Resolution=6\n")  # 320x240 windowed
         result = self.run_quorbel("--demo", "--fast", "--frames", "40", "--key", "10:f11",
-                                  "--key", "20:f11", "--key", "30:ctrl+s",
-                                  "--capture", f"40:{shot}")
+                                  "--key", "20:alt+enter", "--key", "25:enter",
+                                  "--key", "30:ctrl+s", "--capture", f"40:{shot}")
         self.assert_ran(result)
-        self.assertEqual([line for line in self.events() if " key f11 " in line],
-                         ["frame 10 key f11 full-screen", "frame 20 key f11 full-screen"])
+        self.assertEqual([line for line in self.events() if " full-screen" in line],
+                         ["frame 10 key f11 full-screen", "frame 20 key alt+enter full-screen"])
+        # Enter without Alt goes to the key table, which has no use for it.
+        self.assertIn("frame 25 key enter none", self.events())
         # The frame keeps its size whatever the window's.
         self.assertEqual(read_bmp(shot)[:2], (320, 240))
         data = os.path.join(self.dir, "data", "quorbel")
