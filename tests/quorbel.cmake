@@ -46,6 +46,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                     system_sound_sees_the_beats_and_silence_none
                     a_chosen_source_and_the_list_of_sources
                     a_missing_source_is_said_once_and_it_keeps_showing
+                    a_source_that_comes_and_goes_is_said_and_captured_while_it_is_there
                     no_sound_server_falls_back_to_the_demo_track)
                 add_test(NAME quorbel.${case}
                          COMMAND ${Python3_EXECUTABLE}

@@ -426,7 +426,11 @@ class PulseHarness(Harness):
             "PULSE_RUNTIME_PATH": os.path.join(self.pulse_dir, "run"),
             "PULSE_STATE_PATH": os.path.join(self.pulse_dir, "state"),
         })
-        # --daemonize returns once the server accepts clients.
+        self.start_pulse(script)
+        self.players = []
+
+    def start_pulse(self, script):
+        """Starts the server; --daemonize returns once it accepts clients."""
         started = subprocess.run(
             ["pulseaudio", "--daemonize=yes", "-n", "-F", script, "--exit-idle-time=-1",
              "--disable-shm=true", "--use-pid-file=true", "--system=false",
@@ -435,7 +439,17 @@ class PulseHarness(Harness):
         self.assertEqual(started.returncode, 0, started.stderr)
         with open(os.path.join(self.pulse_dir, "run", "pid")) as f:
             self.pulse_pid = int(f.read().split()[0])
-        self.players = []
+
+    def stop_pulse(self):
+        """Ends the server and waits until it has gone."""
+        os.kill(self.pulse_pid, signal.SIGTERM)
+        for _ in range(600):  # a safety net only: the loop ends when the process has gone
+            try:
+                os.kill(self.pulse_pid, 0)
+            except ProcessLookupError:
+                return
+            select.select([], [], [], 0.1)
+        self.fail("the PulseAudio server did not end")
 
     def tearDown(self):
         for player in self.players:
@@ -499,6 +513,60 @@ class SystemSound(PulseHarness):
         self.assertIn("sound source no_such_source", lines[0])
         self.assertIn("trying again", lines[0])
         self.assertEqual(self.summary()["frames"], "10")
+
+    def test_a_source_that_comes_and_goes_is_said_and_captured_while_it_is_there(self):
+        # Every step waits for what quorbel says on its error output, never for a time.
+        sink = "quorbel_comes_and_goes"
+        proc = subprocess.Popen([QUORBEL, "--source", f"{sink}.monitor", "--log", self.log],
+                                env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True)
+        said = []
+
+        def wait_for(text):
+            deadline = 120  # a safety net only: each read returns as soon as a line comes
+            while deadline > 0:
+                ready, _, _ = select.select([proc.stderr], [], [], 5)
+                deadline -= 5
+                if not ready:
+                    continue
+                line = proc.stderr.readline()
+                if not line:
+                    break
+                said.append(line.rstrip("\n"))
+                if text in line:
+                    return line
+            proc.kill()
+            self.fail(f"quorbel never said {text!r}; it said {said}")
+
+        def pactl(*args):
+            done = subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True,
+                                  text=True, timeout=60)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            return done.stdout.strip()
+
+        try:
+            self.assertIn("trying again", wait_for(f"sound source {sink}.monitor"))
+            module = pactl("load-module", "module-null-sink", f"sink_name={sink}")
+            wait_for(f"sound source {sink}.monitor: capturing")
+            # A source taken away by the server is replaced by its default source (it moves
+            # the streams); a server that ends takes the source with it.
+            self.assertTrue(module.isdigit(), module)
+            self.stop_pulse()
+            self.assertIn("trying again", wait_for(f"sound source {sink}.monitor went away"))
+            self.start_pulse(os.path.join(self.pulse_dir, "default.pa"))
+            pactl("load-module", "module-null-sink", f"sink_name={sink}")
+            wait_for(f"sound source {sink}.monitor: capturing")
+            # SDL turns the signal into a quit, as closing the window does.
+            proc.send_signal(signal.SIGTERM)
+            out, err = proc.communicate(timeout=60)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.communicate()
+        self.assertEqual(proc.returncode, 0, said + err.splitlines())
+        self.assertIn("quorbel: frames=", out)
+        self.assertEqual(self.summary()["source"], f"system:{sink}.monitor")
+        self.assertEqual(self.summary()["errors"], "0")
 
     def test_no_sound_server_falls_back_to_the_demo_track(self):
         env = dict(self.env)
