@@ -6,6 +6,7 @@
 #include "base/instance.h"
 #include "media/palettes.h"
 #include "base/random.h"
+#include "base/settings.h"
 #include "media/translations.h"
 
 namespace {
@@ -36,4 +37,14 @@ const char* currentPaletteName() {
     return plugin.currentPalette >= 0 && plugin.currentPalette < paletteCount
                ? paletteNames[plugin.currentPalette]
                : "";
+}
+
+void takeSelectionFromSettings() {
+    plugin.randomLocked = settings.Random == 0;
+    plugin.waveScale = settings.WaveScale >= 0 && settings.WaveScale <= 3 ? settings.WaveScale : 0;
+    plugin.currentWave = settings.Wave;
+    plugin.currentFlame = settings.Flame;
+    plugin.currentDisplay = settings.Display_mode;
+    plugin.dataSource = settings.DataSource;
+    plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
 }

@@ -2,6 +2,7 @@
 // effects, tables, palettes, pictures, favourites, selection, keys), fed by the built-in demo
 // track or a sound file, shown in an SDL window; settings in a text file, data in the user's
 // folders.
+#include "control/selection.h"
 #include "base/conf_file.h"
 #include "base/errorlog.h"
 #include "base/frame_steps.h"
@@ -523,13 +524,7 @@ int main(int argc, char** argv) {
     if (settings.Load_All_Palettes) loadAllPalettes();
     listPictures();
     if (settings.Load_All_Pics) loadAllPictures(nullptr, nullptr);
-    plugin.randomLocked = settings.Random == 0;
-    plugin.waveScale = settings.WaveScale >= 0 && settings.WaveScale <= 3 ? settings.WaveScale : 0;
-    plugin.currentWave = settings.Wave;
-    plugin.currentFlame = settings.Flame;
-    plugin.currentDisplay = settings.Display_mode;
-    plugin.dataSource = settings.DataSource;
-    plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
+    takeSelectionFromSettings();
     startTranslations();
     startPictures();
     FolderKey favorites(confFolder + "Favorites");

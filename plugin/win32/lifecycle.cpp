@@ -1,3 +1,4 @@
+#include "control/selection.h"
 #include "win32/plugin_lifecycle.h"
 
 #include "win32/config_sheet.h"
@@ -139,13 +140,7 @@ bool prepareEffectResources() {
 }
 
 void startSelectionFromSettings() {
-    plugin.randomLocked = settings.Random == 0;
-    plugin.waveScale = settings.WaveScale >= 0 && settings.WaveScale <= 3 ? settings.WaveScale : 0;
-    plugin.currentWave = settings.Wave;
-    plugin.currentFlame = settings.Flame;
-    plugin.currentDisplay = settings.Display_mode;
-    plugin.dataSource = settings.DataSource;
-    plugin.sampleBias = plugin.dataSource == 0 ? 128 : 0;
+    takeSelectionFromSettings();
     startTranslations();
     startPictures();
     loadFavorites();
