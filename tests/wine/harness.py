@@ -375,6 +375,11 @@ class HostRun:
         self.output = output
         self.timed_out = timed_out
         self.events = [e for e in (parse_line(l) for l in lines) if e]
+        if code not in (0, None):
+            # Wine says little on its own when a run fails; what the host logged last (a crash
+            # line names the module, the thread and the plug-in call) goes with the output.
+            tail = "\n".join(lines[-20:]) if lines else "(no events)"
+            self.output += f"\n[harness: exit code {code}; the host's last events]\n{tail}\n"
 
     def host(self, name=None):
         return [e for e in self.events if e.source == "host" and (name is None or e.name == name)]
