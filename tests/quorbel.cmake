@@ -22,6 +22,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                 demo_captures_frames_that_are_not_blank
                 png_and_bmp_captures_hold_the_same_frame
                 the_frame_fills_the_window_by_whole_factors_with_its_aspect
+                a_window_smaller_than_the_frame_shows_it_shrunk_with_its_aspect
                 beats_drive_random_changes_and_silence_does_not
                 keys_drive_effects
                 favourite_added_with_ctrl_m_is_kept_and_recalled
