@@ -2,7 +2,6 @@
 // effects, tables, palettes, pictures, favourites, selection, keys), fed by the built-in demo
 // track or a sound file, shown in an SDL window; settings in a text file, data in the user's
 // folders.
-#include "control/selection.h"
 #include "base/conf_file.h"
 #include "base/errorlog.h"
 #include "base/frame_steps.h"
@@ -12,6 +11,7 @@
 #include "base/settings.h"
 #include "control/favorites.h"
 #include "control/keys.h"
+#include "control/selection.h"
 #include "effects/effects.h"
 #include "effects/objects.h"
 #include "frame/frame_loop.h"

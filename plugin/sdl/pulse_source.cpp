@@ -12,16 +12,17 @@ constexpr int kRingFrames = 16384;
 // About 1/100 s per read, so that a frame sees audio that is at most that old.
 constexpr size_t kReadFrames = 441;
 
-pa_sample_spec sampleSpec() {
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = PulseCapture::kRate;
-    spec.channels = 2;
-    return spec;
+// Signed 16-bit stereo at the capture's rate.
+pa_sample_spec captureSampleFormat() {
+    pa_sample_spec sample;
+    sample.format = PA_SAMPLE_S16LE;
+    sample.rate = PulseCapture::kRate;
+    sample.channels = 2;
+    return sample;
 }
 
 pa_simple* connect(const std::string& source, int& code) {
-    const pa_sample_spec spec = sampleSpec();
+    const pa_sample_spec sample = captureSampleFormat();
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
@@ -30,7 +31,7 @@ pa_simple* connect(const std::string& source, int& code) {
     attr.fragsize = uint32_t(kReadFrames * 4);
     return pa_simple_new(nullptr, "Quorbel", PA_STREAM_RECORD,
                          source.empty() ? "@DEFAULT_MONITOR@" : source.c_str(), "visualisation",
-                         &spec, nullptr, &attr, &code);
+                         &sample, nullptr, &attr, &code);
 }
 
 bool noServer(int code) {

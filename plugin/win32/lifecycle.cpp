@@ -1,4 +1,3 @@
-#include "control/selection.h"
 #include "win32/plugin_lifecycle.h"
 
 #include "win32/config_sheet.h"
@@ -7,6 +6,7 @@
 #include "base/frame_steps.h"
 #include "win32/favorites_store.h"
 #include "control/keys.h"
+#include "control/selection.h"
 #include "gbm.h"
 #include "media/palettes.h"
 #include "media/pics.h"

@@ -565,10 +565,10 @@ class SystemSound(PulseHarness):
         try:
             self.assertIn("trying again", wait_for(f"sound source {sink}.monitor"))
             module = pactl("load-module", "module-null-sink", f"sink_name={sink}")
+            self.assertTrue(module.isdigit(), module)
             wait_for(f"sound source {sink}.monitor: capturing")
             # A source taken away by the server is replaced by its default source (it moves
             # the streams); a server that ends takes the source with it.
-            self.assertTrue(module.isdigit(), module)
             self.stop_pulse()
             self.assertIn("trying again", wait_for(f"sound source {sink}.monitor went away"))
             self.start_pulse(os.path.join(self.pulse_dir, "default.pa"))
@@ -583,8 +583,9 @@ class SystemSound(PulseHarness):
                 proc.communicate()
         self.assertEqual(proc.returncode, 0, said + err.splitlines())
         self.assertIn("quorbel: frames=", out)
-        self.assertEqual(self.summary()["source"], f"system:{sink}.monitor")
-        self.assertEqual(self.summary()["errors"], "0")
+        summary = self.summary()
+        self.assertEqual(summary["source"], f"system:{sink}.monitor")
+        self.assertEqual(summary["errors"], "0")
 
     def test_no_sound_server_falls_back_to_the_demo_track(self):
         env = dict(self.env)
