@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -68,13 +69,31 @@ TEST(BeatWaves, PyroBurstFillsTheNineteenSlotsAfterItsRocket) {
     waveState.pyro.slots[25] = {1, 1, 10, 10, -10, 9};    // an older spark, replaced
     wavePyro(frame.frame(), silence.data());              // V is 0: the burst must not fault
     EXPECT_EQ(waveState.pyro.slots[21].age, -1);
-    for (int i = 22; i < 42; ++i) {
+    for (int i = 22; i <= 40; ++i) {
         const PyroSlot& s = waveState.pyro.slots[i];
         EXPECT_EQ(s.age, -20) << i; // born at -21 and moved once in the same frame
         EXPECT_LE(std::abs(s.x - 102), 6) << i;
         EXPECT_LE(std::abs(s.y - 97), 8) << i;
     }
+    // The group's last slot is not one of the nineteen: it stays free.
+    EXPECT_EQ(waveState.pyro.slots[41].age, -1);
     EXPECT_EQ(waveState.pyro.slots[42].age, -1);
+}
+
+TEST(BeatWaves, PyroBurstLeavesASparkAliveInTheGroupsLastSlotAlone) {
+    TestFrame frame(320, 200);
+    const std::vector<uint8_t> silence = constantAudio(0);
+    wavePyro(frame.frame(), silence.data());
+    waveState.pyro.slots[21] = {2, -4, 100, 100, 7, 200};
+    waveState.pyro.slots[41] = {3, 1, 10, 20, -10, 9}; // alive, and only moved by its own flight
+    wavePyro(frame.frame(), silence.data());
+    const PyroSlot& last = waveState.pyro.slots[41];
+    EXPECT_EQ(last.age, -9);
+    EXPECT_EQ(last.x, 13);
+    EXPECT_EQ(last.y, 21);
+    EXPECT_EQ(last.vx, 3);
+    EXPECT_EQ(last.vy, 1);
+    EXPECT_EQ(last.colour, 9);
 }
 
 TEST(BeatWaves, PyroSparksFeelGravityEverySixthFrameOfTheirLife) {
@@ -114,6 +133,20 @@ TEST(BeatWaves, SchoolRebornEverySecondFrameInSilence) {
     for (int f = 1; f <= 8; ++f) {
         waveSchool(frame.frame(), silence.data());
         EXPECT_EQ(waveState.school.nextFish, f / 2) << f;
+    }
+}
+
+// The current changes only on a beat stronger than a quarter of the volume: with V = 100 a beat
+// of 26 sets it going (0.0125 * 320 * 26 / 100 = 1.04), one of 25 does not.
+TEST(BeatWaves, SchoolCurrentStartsOnlyAboveAQuarterOfTheVolume) {
+    const std::vector<uint8_t> silence = constantAudio(0);
+    for (const auto& [beat, speed] : {std::pair{25, 0}, std::pair{26, 1}}) {
+        TestFrame frame(320, 200);
+        waveSchool(frame.frame(), silence.data());
+        ASSERT_EQ(waveState.school.speed, 0);
+        primeBeat(beat, 109); // V = 109 - 9
+        waveSchool(frame.frame(), silence.data());
+        EXPECT_EQ(waveState.school.speed, speed) << "beat " << beat;
     }
 }
 

@@ -36,7 +36,7 @@ inline int truncate(double v) {
 void burst(PyroState& st, int rocket, int beat, int volume) {
     const PyroSlot& r = st.slots[rocket];
     const int speedRange = quotientByVolume(4 * beat, volume) + 4;
-    for (int i = rocket + 1; i < rocket + kPyroGroup; ++i) {
+    for (int i = rocket + 1; i <= rocket + kPyroSparksPerBurst; ++i) {
         PyroSlot& spark = st.slots[i];
         const int a = randomNext() % 360;
         const int speed = randomNext() % speedRange;

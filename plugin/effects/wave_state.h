@@ -38,6 +38,7 @@ struct LaserState {
 // "Pyro": 20 groups of 21 slots; the first slot of a group is a rocket, the others its sparks.
 constexpr int kPyroSlots = 420;
 constexpr int kPyroGroup = 21;
+constexpr int kPyroSparksPerBurst = 19; // a burst leaves the group's last slot alone
 struct PyroSlot {
     int vx, vy, x, y, age, colour; // age -1: free
 };
