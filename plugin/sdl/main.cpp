@@ -22,6 +22,7 @@
 #include "media/pics.h"
 #include "media/pixel_format.h"
 #include "media/translations.h"
+#include "sdl/data_folders.h"
 #include "sdl/folder_key.h"
 #include "sdl/help_texts.h"
 #include "sdl/options.h"
@@ -62,8 +63,10 @@ void say(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fprintf(stderr, "quorbel: %s\n", line);
-    if (eventLog) std::fprintf(eventLog, "frame %d message %s\n", currentFrame, line);
+    // Names of files and settings may hold bytes that would steer the terminal.
+    const std::string shown = printableText(line);
+    std::fprintf(stderr, "quorbel: %s\n", shown.c_str());
+    if (eventLog) std::fprintf(eventLog, "frame %d message %s\n", currentFrame, shown.c_str());
 }
 
 // One event line of the log: "frame N WHAT ...".
@@ -96,14 +99,6 @@ std::string eventText(const std::string& text) {
     return out + "\"";
 }
 
-// An absolute folder from an XDG variable, else HOME + fallback.
-std::string xdgFolder(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') return value;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/" + fallback;
-}
-
 // The installed data (share/quorbel beside the program's bin/), else the configured install
 // prefix's, else the source tree's data/ (a program run from its build folder).
 std::string installedDataFolder() {
@@ -116,28 +111,6 @@ std::string installedDataFolder() {
     if (fs::is_directory(fs::path(QUORBEL_INSTALL_DATA_DIR) / "maps", code))
         return QUORBEL_INSTALL_DATA_DIR;
     return QUORBEL_SOURCE_DATA_DIR;
-}
-
-// The user's data folder gets the subfolders the core reads, and every installed palette,
-// letter object and picture it does not hold yet (the user's own files win, deleted ones come
-// back). Returns the number of files copied.
-int fillUserData(const std::string& user, const std::string& installed) {
-    int copied = 0;
-    std::error_code code;
-    fs::create_directories(fs::path(user) / "tabs", code);
-    for (const char* folder : {"maps", "objs", "pics"}) {
-        const fs::path target = fs::path(user) / folder;
-        fs::create_directories(target, code);
-        for (fs::directory_iterator it(fs::path(installed) / folder, code), end; !code && it != end;
-             it.increment(code)) {
-            if (!it->is_regular_file(code)) continue;
-            const fs::path to = target / it->path().filename();
-            std::error_code copyCode;
-            if (fs::exists(to, copyCode)) continue;
-            if (fs::copy_file(it->path(), to, copyCode)) ++copied;
-        }
-    }
-    return copied;
 }
 
 // The sound: a clip played in a loop, out of the default device unless muted, its play
@@ -288,26 +261,34 @@ void printHelp() {
     std::printf("  F11      full screen on and off (also Alt+Enter)\n\n%s\n", kHelpABOUT);
 }
 
-// The settings: loaded through the conf file; the first run writes the five built-in tables
-// into the user's tabs folder, with a progress line.
+// The settings: loaded through the conf file; the first run writes the built-in tables the
+// user's tabs folder lacks (none without one), with a progress line that says what came of it.
 void loadSettingsFile(const std::string& path, const std::string& tabs) {
     struct FirstRun {
         std::string tabs;
     } firstRun{tabs};
     SettingsLoadSteps steps = {[](void* c) {
                                    const FirstRun* f = static_cast<const FirstRun*>(c);
+                                   if (f->tabs.empty() || missingBuiltInTables(f->tabs) == 0)
+                                       return;
                                    std::fprintf(stderr,
                                                 "quorbel: first start: writing the five "
                                                 "built-in tables into %s ",
-                                                f->tabs.c_str());
-                                   generateBuiltInTables(
-                                       f->tabs, true,
+                                                printableText(f->tabs).c_str());
+                                   const int failed = writeMissingBuiltInTables(
+                                       f->tabs,
                                        [](int position, void*) {
                                            std::fprintf(stderr, "%d ", position);
                                            std::fflush(stderr);
                                        },
                                        nullptr);
-                                   std::fprintf(stderr, "done\n");
+                                   if (failed)
+                                       std::fprintf(stderr,
+                                                    "- %d could not be written (is the disk "
+                                                    "full?); the next start tries again\n",
+                                                    failed);
+                                   else
+                                       std::fprintf(stderr, "done\n");
                                },
                                nullptr, nullptr, &firstRun};
     std::vector<std::string> messages;
@@ -337,8 +318,12 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    const std::string confFolder = fs::path(confPath).parent_path().string() + "/";
+    const std::string home = userHome(std::getenv("HOME"));
+    const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), home.c_str());
+    // Without a settings folder the records go nowhere (a folder no one can make).
+    const std::string confFolder =
+        confPath.empty() ? std::string("/nonexistent/")
+                         : fs::path(confPath).parent_path().string() + "/";
     if (options.config) {
         // The values as the program would read them; the file is not written.
         std::vector<uint8_t> bytes;
@@ -349,6 +334,9 @@ int main(int argc, char** argv) {
                 bytes.insert(bytes.end(), buffer, buffer + n);
             std::fclose(f);
             std::printf("%s\n", confPath.c_str());
+        } else if (confPath.empty()) {
+            std::printf("no settings file (no home folder and no XDG_CONFIG_HOME): the "
+                        "defaults\n");
         } else {
             std::printf("%s (not written yet: the defaults)\n", confPath.c_str());
         }
@@ -463,15 +451,15 @@ int main(int argc, char** argv) {
     }
 
     // Data and settings in the user's folders.
-    const std::string dataFolder = xdgFolder("XDG_DATA_HOME", ".local/share") + "/quorbel/";
-    const std::string installed = installedDataFolder();
-    fillUserData(dataFolder, installed);
-    setHostDirectory(dataFolder);
-    const std::string errorLog = dataFolder + "quorbel_errors.log";
+    DataPlace data = prepareDataPlace(userDataFolder(std::getenv("XDG_DATA_HOME"), home),
+                                      installedDataFolder(), std::getenv("XDG_RUNTIME_DIR"));
+    for (const std::string& message : data.messages) say("%s", message.c_str());
+    setHostDirectory(data.hostFolder);
+    const std::string errorLog = data.hostFolder + "quorbel_errors.log";
     setLogPath(errorLog.c_str());
     plugin.errorCount = 0;
     resetLogStatus();
-    loadSettingsFile(confPath, dataFolder + "tabs/");
+    loadSettingsFile(confPath, data.userWritable ? data.hostFolder + "tabs/" : std::string());
     if (settings.Log_Errors_To_File) writeLogHeader();
     applyResolution();
 
@@ -664,6 +652,11 @@ int main(int argc, char** argv) {
     freeFrameBuffers();
     view.close();
     SDL_Quit();
+    {
+        std::vector<std::string> messages;
+        finishDataPlace(data, messages);
+        for (const std::string& message : messages) say("%s", message.c_str());
+    }
 
     const int errors = plugin.errorCount.load();
     char counts[256], audio[128];

@@ -1,4 +1,5 @@
 // The native program's command line and its favourite records' folder.
+#include "sdl/data_folders.h"
 #include "sdl/folder_key.h"
 #include "sdl/options.h"
 
@@ -99,4 +100,87 @@ TEST(NativeFolderKey, FavouritesRoundTripThroughTheFolder) {
     EXPECT_TRUE(key.valueNameAt(2, name)); // Favorite_9 is listed, its read fails
     EXPECT_FALSE(key.valueNameAt(3, name));
     std::filesystem::remove_all(folder);
+}
+
+namespace {
+std::string freshFolder(const std::string& name) {
+    const std::string folder = std::string(QUORBEL_BINARY_DIR) + "/tmp-native-" + name + "-" +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+} // namespace
+
+TEST(NativeDataFolders, NeverTheCurrentFolder) {
+    EXPECT_EQ(userHome("/home/u"), "/home/u");
+    // Without an absolute HOME the account's home counts, which is absolute or nothing.
+    const std::string fallback = userHome(nullptr);
+    EXPECT_TRUE(fallback.empty() || fallback[0] == '/') << fallback;
+    EXPECT_EQ(userHome("relative"), fallback);
+    EXPECT_EQ(userDataFolder("/x/data/", "/home/u"), "/x/data/quorbel/");
+    EXPECT_EQ(userDataFolder("relative", "/home/u"), "/home/u/.local/share/quorbel/");
+    EXPECT_EQ(userDataFolder(nullptr, ""), "");
+}
+
+TEST(NativeDataFolders, AFolderThatCannotBeWrittenGivesWayToTheInstalledData) {
+    namespace fs = std::filesystem;
+    const std::string root = freshFolder("data");
+    const std::string installed = root + "/installed";
+    for (const char* folder : {"maps", "objs", "pics"}) fs::create_directories(installed + "/" + folder);
+    std::ofstream(installed + "/maps/A.MAP") << "0 0 0\n";
+    // Beneath a file no folder can be made, by root either.
+    std::ofstream(root + "/file") << "x";
+    DataPlace place = prepareDataPlace(root + "/file/quorbel/", installed, root.c_str());
+    EXPECT_FALSE(place.userWritable);
+    ASSERT_EQ(place.messages.size(), 1u);
+    EXPECT_NE(place.messages[0].find("cannot write the data folder " + root + "/file/quorbel/"),
+              std::string::npos);
+    ASSERT_FALSE(place.runFolder.empty());
+    EXPECT_EQ(place.runFolder.rfind(root + "/quorbel-run-", 0), 0u) << place.runFolder;
+    EXPECT_TRUE(fs::exists(place.hostFolder + "maps/A.MAP"));
+    EXPECT_EQ(missingBuiltInTables(place.hostFolder + "tabs"), 0);
+    // A shot of the run is kept, and said; the tables and links go.
+    std::ofstream(place.hostFolder + "shot_0.gif") << "GIF";
+    std::vector<std::string> messages;
+    const std::string run = place.runFolder;
+    finishDataPlace(place, messages);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(run), std::string::npos);
+    EXPECT_TRUE(fs::exists(run + "/shot_0.gif"));
+    EXPECT_FALSE(fs::exists(run + "/tabs"));
+    EXPECT_TRUE(fs::exists(installed + "/maps/A.MAP"));
+
+    // A writable one is filled, and the user's files win.
+    const std::string user = root + "/user/quorbel/";
+    fs::create_directories(user + "maps");
+    std::ofstream(user + "maps/A.MAP") << "mine\n";
+    place = prepareDataPlace(user, installed, root.c_str());
+    EXPECT_TRUE(place.userWritable);
+    EXPECT_TRUE(place.messages.empty());
+    EXPECT_EQ(place.hostFolder, user);
+    std::ifstream mine(user + "maps/A.MAP");
+    std::string line;
+    std::getline(mine, line);
+    EXPECT_EQ(line, "mine");
+    fs::remove_all(root);
+}
+
+TEST(NativeDataFolders, TheFirstStartWritesOnlyTheTablesThatAreMissing) {
+    const std::string tabs = freshFolder("tabs");
+    std::ofstream(tabs + "/rotate.tab") << "the user's own";
+    std::ofstream(tabs + "/smoke.tab") << "made again by the page";
+    EXPECT_EQ(missingBuiltInTables(tabs), 3);
+    std::vector<int> progress;
+    EXPECT_EQ(writeMissingBuiltInTables(
+                  tabs, [](int at, void* c) { static_cast<std::vector<int>*>(c)->push_back(at); },
+                  &progress),
+              0);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(missingBuiltInTables(tabs), 0);
+    EXPECT_EQ(std::filesystem::file_size(tabs + "/rotate.tab"), 14u);
+    EXPECT_FALSE(std::filesystem::exists(tabs + "/down_spiral.tab"));
+    // Into a folder that cannot be written each one fails, and none is left half written.
+    EXPECT_EQ(writeMissingBuiltInTables(tabs + "/rotate.tab/sub", nullptr, nullptr), 5);
+    std::filesystem::remove_all(tabs);
 }
