@@ -45,6 +45,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -113,18 +114,34 @@ std::string installedDataFolder() {
     return QUORBEL_SOURCE_DATA_DIR;
 }
 
-// The sound: a clip played in a loop, out of the default device unless muted, its play
-// position counted by the device.
+// The sound: a clip (the demo track) or a file streamed, played in a loop, out of the default
+// device unless muted, its play position counted by the device.
 struct Sound {
-    AudioClip clip;
+    AudioClip clip; // the demo track; for a file only its rate and channels
+    std::unique_ptr<SoundStream> file;
     std::string source; // "demo" or the file
     SDL_AudioDeviceID device = 0;
     std::atomic<int64_t> played{0};
+
+    uint32_t lengthMs() const { return file ? file->lengthMs() : clip.lengthMs(); }
+    void visData(int64_t endSample, unsigned char waveform[2][576],
+                 unsigned char spectrum[2][576]) {
+        if (!file) return fillVisData(clip, endSample, waveform, spectrum);
+        file->visData(endSample, waveform, spectrum);
+        const std::string problem = file->takeProblem();
+        if (!problem.empty()) say("%s", problem.c_str());
+    }
 
     static void fill(void* context, Uint8* stream, int bytes) {
         Sound* sound = static_cast<Sound*>(context);
         int16_t* out = reinterpret_cast<int16_t*>(stream);
         const int frames = bytes / 4;
+        if (sound->file) {
+            const int64_t at = sound->played.load();
+            sound->file->read(at, frames, out);
+            sound->played.store(at + frames);
+            return;
+        }
         const size_t length = sound->clip.frameCount();
         int64_t at = sound->played.load();
         for (int i = 0; i < frames; ++i, ++at) {
@@ -408,11 +425,14 @@ int main(int argc, char** argv) {
 #endif
     }
     if (!live && !options.playFile.empty()) {
-        if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
+        sound.file = std::make_unique<SoundStream>();
+        if (!sound.file->open(options.playFile, title, error)) {
             say("%s: cannot play it: %s", options.playFile.c_str(), error.c_str());
             return 2;
         }
         sound.source = options.playFile;
+        sound.clip.sampleRate = sound.file->sampleRate();
+        sound.clip.sourceChannels = sound.file->sourceChannels();
     } else if (!live) {
         sound.clip = makeDemoTrack();
         sound.source = "demo";
@@ -423,7 +443,7 @@ int main(int argc, char** argv) {
               sound.clip.sampleRate);
     else
         event("audio source=%s rate=%d channels=%d length_ms=%u", eventText(sound.source).c_str(),
-              sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
+              sound.clip.sampleRate, sound.clip.sourceChannels, sound.lengthMs());
 
     // Without a display SDL falls back to its offscreen driver, which shows nothing: that is no
     // display unless asked for by name (SDL_VIDEODRIVER=offscreen, for captures without one).
@@ -597,7 +617,7 @@ int main(int argc, char** argv) {
             view.ticks = ticks;
             endSample = sound.device ? sound.played.load() : sampleAtMs(sound.clip, ticks);
             view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
-            fillVisData(sound.clip, endSample, waveform, spectrum);
+            sound.visData(endSample, waveform, spectrum);
         }
         const int level = bassLevel(spectrum);
         const int threshold = settings.Beat_detection_sensitivity;
