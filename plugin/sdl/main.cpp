@@ -229,6 +229,7 @@ unsigned keyCodeOf(SDL_Keycode key) {
 struct Run {
     bool quit = false;
     long beats = 0, randomChanges = 0, keys = 0;
+    int failedCaptures = 0; // counted among the errors, and in the exit status
 };
 
 // A key through the key table; true when it ended the run.
@@ -260,7 +261,8 @@ void pressKey(Run& run, SdlView& view, unsigned vk, bool shift, bool ctrl, bool 
 void printHelp() {
     std::printf("%s\nKeys:\n", nativeUsage());
     std::string tips = kHelpTIPS;
-    // The key names and their texts, one key a line.
+    // The key names and their texts, one key a line; the keys whose texts speak of the
+    // plug-in say what they do here.
     size_t start = 0;
     while (start < tips.size()) {
         size_t end = tips.find('\n', start);
@@ -269,13 +271,20 @@ void printHelp() {
         size_t tab = line.find('\t');
         if (tab != std::string::npos) {
             std::string key = line.substr(0, tab);
+            std::string text = line.substr(tab + 1);
+            if (key == "ESC") text = "ends quorbel (as closing the window does)";
+            if (key == "Ctrl-S") text = "take a shot (shot_N.gif in the data folder)";
             if (key.size() < 8) key.resize(8, ' ');
-            line = "  " + key + " " + line.substr(tab + 1);
+            line = "  " + key + " " + text;
         }
         if (!line.empty()) std::printf("%s\n", line.c_str());
         start = end + 1;
     }
-    std::printf("  F11      full screen on and off (also Alt+Enter)\n\n%s\n", kHelpABOUT);
+    std::printf("  F11      full screen on and off (also Alt+Enter)\n\n"
+                "quorbel, of Quorbel-4-Winamp v1.50: the visualiser as a program of its own,\n"
+                "flames, translations and waves that dance to whatever the computer plays.\n"
+                "By the Quorbel-4-Winamp team. Free to use and to pass on unchanged. Provided\n"
+                "as is, without any warranty.\n");
 }
 
 // The settings: loaded through the conf file; the first run writes the built-in tables the
@@ -333,6 +342,10 @@ int main(int argc, char** argv) {
     if (options.help) {
         printHelp();
         return 0;
+    }
+    if (!checkCaptureFolders(options, error)) {
+        std::fprintf(stderr, "quorbel: %s\n", printableText(error).c_str());
+        return 2;
     }
 
     const std::string home = userHome(std::getenv("HOME"));
@@ -641,8 +654,10 @@ int main(int argc, char** argv) {
                 if (capture.window ? view.saveWindow(capture.file, error)
                                    : view.saveFrame(capture.file, error))
                     event("capture %s", eventText(capture.file).c_str());
-                else
+                else {
+                    ++run.failedCaptures;
                     say("cannot save the frame to %s: %s", capture.file.c_str(), error.c_str());
+                }
             }
     }
     const int framesShown = currentFrame - (run.quit ? 1 : 0);
@@ -678,7 +693,7 @@ int main(int argc, char** argv) {
         for (const std::string& message : messages) say("%s", message.c_str());
     }
 
-    const int errors = plugin.errorCount.load();
+    const int errors = plugin.errorCount.load() + run.failedCaptures;
     char counts[256], audio[128];
     std::snprintf(counts, sizeof counts, "frames=%d beats=%ld random_changes=%ld keys=%ld",
                   framesShown, run.beats, run.randomChanges, run.keys);
@@ -688,7 +703,7 @@ int main(int argc, char** argv) {
         std::string(counts) + " source=" + eventText(sound.source) + " " + audio;
     std::printf("quorbel: %s\n", summary.c_str());
     event("summary %s", summary.c_str());
-    if (settings.Log_Errors_To_File && errors > 0) writeLogFooter();
+    if (settings.Log_Errors_To_File && plugin.errorCount.load() > 0) writeLogFooter();
     if (eventLog) std::fclose(eventLog);
-    return 0;
+    return run.failedCaptures ? 1 : 0;
 }

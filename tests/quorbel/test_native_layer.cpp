@@ -70,6 +70,23 @@ TEST(NativeOptions, BadCommandLinesSayWhy) {
     EXPECT_TRUE(o.help);
 }
 
+TEST(NativeOptions, CapturesThatCannotBeMadeAreRefusedAtTheStart) {
+    NativeOptions o;
+    std::string error;
+    EXPECT_FALSE(parse({"--frames", "10", "--capture", "11:a.bmp"}, o, error));
+    EXPECT_NE(error.find("after the last of the 10 frames"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--capture-window", "20:a.bmp", "--frames", "19"}, o, error));
+    ASSERT_TRUE(parse({"--frames", "10", "--capture", "10:a.bmp"}, o, error)) << error;
+    ASSERT_TRUE(parse({"--capture", "500:a.bmp"}, o, error)) << error; // no end: any frame
+    EXPECT_TRUE(checkCaptureFolders(o, error)) << error; // the current folder
+    const std::string here = std::string(QUORBEL_BINARY_DIR);
+    ASSERT_TRUE(parse({"--capture", "5:" + here + "/a.png", "--capture",
+                       "6:" + here + "/no_such_folder/b.bmp"},
+                      o, error));
+    EXPECT_FALSE(checkCaptureFolders(o, error));
+    EXPECT_NE(error.find("no_such_folder does not exist"), std::string::npos) << error;
+}
+
 TEST(NativeFolderKey, FavouritesRoundTripThroughTheFolder) {
     const std::string folder = std::string(QUORBEL_BINARY_DIR) + "/tmp-folder-key/Favorites";
     std::filesystem::remove_all(folder);
