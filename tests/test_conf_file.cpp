@@ -179,8 +179,9 @@ TEST(ConfFile, OddMissingAndOutOfRangeValuesGetTheDefaultsAndTheFileIsLeftAlone)
     ASSERT_EQ(messages.size(), 7u);
     EXPECT_NE(messages[0].find("line 3: Flame: not a whole number"), std::string::npos);
     EXPECT_NE(messages[1].find("line 4: WaveScale"), std::string::npos);
-    EXPECT_NE(messages[2].find("line 5: Random: -2147483648 is outside 0..1, the default 1 is used"),
-              std::string::npos);
+    EXPECT_NE(
+        messages[2].find("line 5: Random: -2147483648 is outside 0..1, the default 1 is used"),
+        std::string::npos);
     EXPECT_NE(messages[3].find("line 6: Frequency_Id3_Change"), std::string::npos);
     EXPECT_NE(messages[4].find("line 7: Resolution: 99 is outside 0..8, the default 0 is used"),
               std::string::npos);
@@ -218,8 +219,9 @@ TEST(ConfFile, FileNamesThatNameFoldersOrHoldControlBytesGetTheDefault) {
     EXPECT_STREQ(record.Transformation, "");
     EXPECT_STREQ(record.Picture, "");
     ASSERT_EQ(key.problems().size(), 3u);
-    EXPECT_EQ(key.problems()[0], "line 1: Palette: \"../../etc/passwd\" is no file name of the maps "
-                                 "folder, the default \"VOLCANO.MAP\" is used");
+    EXPECT_EQ(key.problems()[0],
+              "line 1: Palette: \"../../etc/passwd\" is no file name of the maps "
+              "folder, the default \"VOLCANO.MAP\" is used");
     EXPECT_NE(key.problems()[1].find("of the tabs folder"), std::string::npos);
     EXPECT_NE(key.problems()[2].find("\\x1B]0;title\\x07.gif"), std::string::npos);
     for (const std::string& problem : key.problems())
@@ -229,9 +231,13 @@ TEST(ConfFile, FileNamesThatNameFoldersOrHoldControlBytesGetTheDefault) {
 TEST(ConfFile, PrintableTextEscapesWhatCouldSteerATerminal) {
     EXPECT_EQ(printableText("plain é ü €"), "plain é ü €");
     EXPECT_EQ(printableText("\x1b[2J\x7f\t"), "\\x1B[2J\\x7F\\x09");
-    EXPECT_EQ(printableText("\xc2\x9b" "1m"), "\\xC2\\x9B1m"); // the C1 CSI, as UTF-8
-    EXPECT_EQ(printableText("\x9b" "1m"), "\\x9B1m");          // and as a byte
-    EXPECT_EQ(printableText("\xe2\x82"), "\\xE2\\x82");        // a cut sequence
+    EXPECT_EQ(printableText("\xc2\x9b"
+                            "1m"),
+              "\\xC2\\x9B1m"); // the C1 CSI, as UTF-8
+    EXPECT_EQ(printableText("\x9b"
+                            "1m"),
+              "\\x9B1m");                               // and as a byte
+    EXPECT_EQ(printableText("\xe2\x82"), "\\xE2\\x82"); // a cut sequence
 }
 
 TEST(ConfFile, SaveRewritesValuesInPlaceAndKeepsEverythingElse) {

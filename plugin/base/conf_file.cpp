@@ -75,10 +75,10 @@ const char* folderOf(const char* name) {
 
 // One line of the file as the reader and the merge see it.
 struct Line {
-    const char* begin;     // the line without its end (and without a CR before the LF)
+    const char* begin; // the line without its end (and without a CR before the LF)
     const char* end;
-    const char* lineEnd;   // where the LF (or the end of the data) is
-    int field = -1;        // a Name=value line of a field of the record
+    const char* lineEnd;              // where the LF (or the end of the data) is
+    int field = -1;                   // a Name=value line of a field of the record
     const char* valueBegin = nullptr; // the value's bytes (a number's without blanks)
     const char* valueEnd = nullptr;
     bool structured = false; // a Name=value line at all (else skipped or broken)
@@ -288,7 +288,7 @@ bool settingRange(const char* name, int32_t& low, int32_t& high) {
         }
     const int index = fieldIndex(name);
     if (index <= 0 || !settingFields[index].number) return false; // "Version", texts
-    low = 0; // every other number is a switch
+    low = 0;                                                      // every other number is a switch
     high = 1;
     return true;
 }
@@ -312,7 +312,10 @@ std::string printableText(const std::string& text) {
         }
         // A whole UTF-8 sequence of a character that is no C1 control passes; anything else
         // is shown byte by byte.
-        const int length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+        const int length = c >= 0xF0 && c <= 0xF4  ? 4
+                           : c >= 0xE0             ? 3
+                           : c >= 0xC2 && c < 0xE0 ? 2
+                                                   : 0;
         bool whole = length > 0 && i + size_t(length) <= text.size();
         for (int k = 1; whole && k < length; ++k)
             whole = (static_cast<unsigned char>(text[i + size_t(k)]) & 0xC0) == 0x80;
@@ -347,7 +350,8 @@ void ConfKey::parse(const char* data, size_t size) {
         if (line.field < 0) {
             const char* first = line.begin;
             while (isBlank(*first)) ++first;
-            const char* equals = static_cast<const char*>(std::memchr(first, '=', size_t(line.end - first)));
+            const char* equals =
+                static_cast<const char*>(std::memchr(first, '=', size_t(line.end - first)));
             // Names are shown cut, so that a huge line gives a short message.
             problem(lineNumber, "unknown setting \"" +
                                     printableText(trimmed(first, equals).substr(0, 64)) +
@@ -488,8 +492,8 @@ std::string mergeConfText(const std::string& existing, const Settings& record) {
         const Line& line = lines[size_t(at)];
         std::string held, why;
         if (lineValue(line, held, why) && held == value) continue;
-        replacement[size_t(at)] = std::string(line.begin, line.valueBegin) + value +
-                                  std::string(line.valueEnd, line.end);
+        replacement[size_t(at)] =
+            std::string(line.begin, line.valueBegin) + value + std::string(line.valueEnd, line.end);
         replaced[size_t(at)] = true;
     }
     std::string out;

@@ -49,7 +49,8 @@ std::string tryWriting(const fs::path& folder) {
 
 bool tableComplete(const fs::path& path) {
     std::error_code code;
-    return fs::is_regular_file(path, code) && fs::file_size(path, code) == uint64_t(kTableFileBytes);
+    return fs::is_regular_file(path, code) &&
+           fs::file_size(path, code) == uint64_t(kTableFileBytes);
 }
 
 } // namespace
@@ -110,7 +111,8 @@ DataPlace prepareDataPlace(const std::string& userData, const std::string& insta
     // Read-only: the user's subfolders that hold files, else the installed ones, linked from a
     // folder of this run's own, whose tabs gets the built-in tables.
     const std::string what =
-        userData.empty() ? failure : "cannot write the data folder " + userData + " (" + failure + ")";
+        userData.empty() ? failure
+                         : "cannot write the data folder " + userData + " (" + failure + ")";
     std::vector<std::string> bases;
     if (runtimeBase && runtimeBase[0] == '/') bases.push_back(runtimeBase);
     bases.push_back("/dev/shm");
@@ -148,10 +150,10 @@ DataPlace prepareDataPlace(const std::string& userData, const std::string& insta
         tablesMade = true;
     }
     place.hostFolder = place.runFolder + "/";
-    place.messages.push_back(what + ": using the installed data read-only from " + installed +
-                             (tablesMade ? ", the built-in tables made for this run in "
-                                         : ", this run's folder ") +
-                             place.runFolder + " (removed at the end; shots go there too)");
+    place.messages.push_back(
+        what + ": using the installed data read-only from " + installed +
+        (tablesMade ? ", the built-in tables made for this run in " : ", this run's folder ") +
+        place.runFolder + " (removed at the end; shots go there too)");
     return place;
 }
 

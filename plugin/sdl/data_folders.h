@@ -14,9 +14,9 @@ std::string userDataFolder(const char* xdgDataHome, const std::string& home);
 
 // The data the core reads for this run.
 struct DataPlace {
-    std::string hostFolder;  // the core's host folder (with a trailing '/')
+    std::string hostFolder;    // the core's host folder (with a trailing '/')
     bool userWritable = false; // hostFolder is the user's data folder, written freely
-    std::string runFolder;   // a folder made for this run (finishDataPlace removes it), or ""
+    std::string runFolder;     // a folder made for this run (finishDataPlace removes it), or ""
     std::vector<std::string> messages; // what the user is told, one line each
 };
 

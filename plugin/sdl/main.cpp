@@ -351,9 +351,9 @@ int main(int argc, char** argv) {
     const std::string home = userHome(std::getenv("HOME"));
     const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), home.c_str());
     // Without a settings folder the records go nowhere (a folder no one can make).
-    const std::string confFolder =
-        confPath.empty() ? std::string("/nonexistent/")
-                         : fs::path(confPath).parent_path().string() + "/";
+    const std::string confFolder = confPath.empty()
+                                       ? std::string("/nonexistent/")
+                                       : fs::path(confPath).parent_path().string() + "/";
     if (options.config) {
         // The values as the program would read them; the file is not written.
         std::vector<uint8_t> bytes;

@@ -172,8 +172,8 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
     for (const NativeCapture& capture : o.captures)
         if (o.frames > 0 && capture.frame > o.frames) {
             error = "--capture" + std::string(capture.window ? "-window " : " ") +
-                    std::to_string(capture.frame) + ":" + capture.file + " comes after the last of the " +
-                    std::to_string(o.frames) + " frames";
+                    std::to_string(capture.frame) + ":" + capture.file +
+                    " comes after the last of the " + std::to_string(o.frames) + " frames";
             return false;
         }
     out = o;

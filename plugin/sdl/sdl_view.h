@@ -74,6 +74,6 @@ class SdlView : public FramePlatform {
     bool keepWindow_ = false;
     std::vector<uint32_t> picture_; // the window's picture kept, 0x00RRGGBB
     int windowWidth_ = 0, windowHeight_ = 0;
-    bool ownFullScreen_ = false;   // full screen as a borderless window of our own
+    bool ownFullScreen_ = false;       // full screen as a borderless window of our own
     SDL_Rect windowed_ = {0, 0, 0, 0}; // the window's place before that
 };

@@ -55,7 +55,8 @@ uint32_t SoundStream::lengthMs() const {
 bool SoundStream::open(const std::string& path, std::string& title, std::string& error) {
     struct stat status;
     if (stat(path.c_str(), &status) != 0) {
-        error = errno == ENOENT ? "no such file" : std::string("cannot be read: ") + std::strerror(errno);
+        error = errno == ENOENT ? "no such file"
+                                : std::string("cannot be read: ") + std::strerror(errno);
         return false;
     }
     if (S_ISDIR(status.st_mode)) {
@@ -176,8 +177,8 @@ void SoundStream::fill(int64_t position, int count) {
             got = sf_readf_short(file_, decoded_.data(), want);
             if (got < want)
                 fail(sf_error(file_) != SF_ERR_NO_ERROR
-                         ? "it cannot be read past " + seconds(at + std::max<sf_count_t>(got, 0),
-                                                               info_.samplerate) +
+                         ? "it cannot be read past " +
+                               seconds(at + std::max<sf_count_t>(got, 0), info_.samplerate) +
                                " (cut short or damaged)"
                          : "it ends early, at " + seconds(at + got, info_.samplerate));
             if (got < 0) got = 0;
@@ -206,8 +207,8 @@ void SoundStream::read(int64_t first, int count, int16_t* interleaved) {
             continue;
         }
         const int64_t position = first % info_.frames;
-        const int n = int(std::min<int64_t>({int64_t(count), info_.frames - position,
-                                              int64_t(kBufferFrames / 2)}));
+        const int n = int(std::min<int64_t>(
+            {int64_t(count), info_.frames - position, int64_t(kBufferFrames / 2)}));
         fill(position, n);
         std::memcpy(interleaved, buffer_.data() + 2 * (position - bufferStart_),
                     size_t(n) * 2 * sizeof(int16_t));

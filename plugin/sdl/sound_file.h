@@ -31,8 +31,7 @@ class SoundStream {
     void read(int64_t first, int count, int16_t* interleaved);
     // The audio blocks of the frame just before endSample, as fillVisData gives them for the
     // whole file.
-    void visData(int64_t endSample, unsigned char waveform[2][576],
-                 unsigned char spectrum[2][576]);
+    void visData(int64_t endSample, unsigned char waveform[2][576], unsigned char spectrum[2][576]);
     // What went wrong reading the file while it played (it plays silence from there), once;
     // "" when nothing did.
     std::string takeProblem();

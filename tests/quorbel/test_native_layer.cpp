@@ -78,11 +78,11 @@ TEST(NativeOptions, CapturesThatCannotBeMadeAreRefusedAtTheStart) {
     EXPECT_FALSE(parse({"--capture-window", "20:a.bmp", "--frames", "19"}, o, error));
     ASSERT_TRUE(parse({"--frames", "10", "--capture", "10:a.bmp"}, o, error)) << error;
     ASSERT_TRUE(parse({"--capture", "500:a.bmp"}, o, error)) << error; // no end: any frame
-    EXPECT_TRUE(checkCaptureFolders(o, error)) << error; // the current folder
+    EXPECT_TRUE(checkCaptureFolders(o, error)) << error;               // the current folder
     const std::string here = std::string(QUORBEL_BINARY_DIR);
-    ASSERT_TRUE(parse({"--capture", "5:" + here + "/a.png", "--capture",
-                       "6:" + here + "/no_such_folder/b.bmp"},
-                      o, error));
+    ASSERT_TRUE(parse(
+        {"--capture", "5:" + here + "/a.png", "--capture", "6:" + here + "/no_such_folder/b.bmp"},
+        o, error));
     EXPECT_FALSE(checkCaptureFolders(o, error));
     EXPECT_NE(error.find("no_such_folder does not exist"), std::string::npos) << error;
 }
@@ -149,7 +149,8 @@ TEST(NativeDataFolders, AFolderThatCannotBeWrittenGivesWayToTheInstalledData) {
     namespace fs = std::filesystem;
     const std::string root = freshFolder("data");
     const std::string installed = root + "/installed";
-    for (const char* folder : {"maps", "objs", "pics"}) fs::create_directories(installed + "/" + folder);
+    for (const char* folder : {"maps", "objs", "pics"})
+        fs::create_directories(installed + "/" + folder);
     std::ofstream(installed + "/maps/A.MAP") << "0 0 0\n";
     // Beneath a file no folder can be made, by root either.
     std::ofstream(root + "/file") << "x";

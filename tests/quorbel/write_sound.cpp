@@ -46,9 +46,8 @@ int main(int argc, char** argv) {
     for (long second = 0; second < seconds; ++second) {
         for (int i = 0; i < rate; ++i) {
             const double t = double(i % (rate / 2)) / rate;
-            const short v = silent ? 0
-                                   : short(0.8 * 32767 * std::exp(-t / 0.08) *
-                                           std::sin(2 * M_PI * 60 * t));
+            const short v =
+                silent ? 0 : short(0.8 * 32767 * std::exp(-t / 0.08) * std::sin(2 * M_PI * 60 * t));
             block[size_t(i) * 2] = block[size_t(i) * 2 + 1] = v;
         }
         if (sf_writef_short(file, block.data(), rate) != rate) {
