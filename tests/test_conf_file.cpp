@@ -288,6 +288,20 @@ TEST(ConfFile, SaveRewritesValuesInPlaceAndKeepsEverythingElse) {
     EXPECT_EQ(readFile(path), saved);
 }
 
+TEST(ConfFile, ALastLineWithoutItsEndIsEndedBeforeTheValuesAppended) {
+    Settings record;
+    record.Version = kSettingsVersion;
+    record.Wave = 7;
+    for (const std::string text : {"Wave=3", "Wave=3\r", "# x\r\nWave=bad\r"}) {
+        const std::string merged = mergeConfText(text, record);
+        ConfKey key;
+        Settings back = loadText(merged, key);
+        EXPECT_TRUE(key.problems().empty()) << merged;
+        expectSameRecord(record, back);
+        EXPECT_EQ(mergeConfText(merged, record), merged);
+    }
+}
+
 TEST(ConfFile, AFailedSaveLeavesTheUsersFileWhole) {
     HostFolder folder("conf");
     const std::string path = folder.path + "quorbel.conf";

@@ -506,7 +506,10 @@ std::string mergeConfText(const std::string& existing, const Settings& record) {
             out.append(line.begin, line.lineEnd);
         if (line.lineEnd < existing.data() + existing.size()) out += '\n';
     }
-    if (!appended.empty() && !out.empty() && out.back() != '\n') out += eol;
+    // A last line without its LF gets one (after its CR, when it has one) before the values
+    // appended.
+    if (!appended.empty() && !out.empty() && out.back() != '\n')
+        out += out.back() == '\r' ? std::string("\n") : eol;
     return out + appended;
 }
 
