@@ -38,6 +38,26 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                              $<TARGET_FILE:quorbel> Run.test_${case})
             set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300)
         endforeach()
+        # What a new user meets (settings file, data folders, sound files, captures, full
+        # screen without a window manager); write_sound makes their FLAC and Ogg files.
+        add_executable(quorbel_write_sound quorbel/write_sound.cpp)
+        target_link_libraries(quorbel_write_sound PRIVATE quorbel_native)
+        foreach(case
+                a_start_never_rewrites_the_settings_file
+                save_on_exit_keeps_comments_unknown_lines_and_order
+                a_data_folder_that_cannot_be_written_falls_back_to_the_installed_data
+                without_home_nothing_is_written_into_the_current_folder
+                files_that_are_not_sound_say_what_is_wrong
+                a_long_file_is_read_as_it_plays
+                captures_that_cannot_be_written_are_errors
+                full_screen_without_a_window_manager_fills_the_screen
+                help_is_the_programs_own)
+            add_test(NAME quorbel.${case}
+                     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
+                             $<TARGET_FILE:quorbel> NewUser.test_${case})
+            set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300
+                ENVIRONMENT QUORBEL_WRITE_SOUND=$<TARGET_FILE:quorbel_write_sound>)
+        endforeach()
         # System sound: each test starts a private PulseAudio server with a null sink.
         find_program(QUORBEL_PULSEAUDIO pulseaudio)
         find_program(QUORBEL_PAPLAY paplay)

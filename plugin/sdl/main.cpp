@@ -22,6 +22,7 @@
 #include "media/pics.h"
 #include "media/pixel_format.h"
 #include "media/translations.h"
+#include "sdl/data_folders.h"
 #include "sdl/folder_key.h"
 #include "sdl/help_texts.h"
 #include "sdl/options.h"
@@ -44,6 +45,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -62,8 +64,10 @@ void say(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fprintf(stderr, "quorbel: %s\n", line);
-    if (eventLog) std::fprintf(eventLog, "frame %d message %s\n", currentFrame, line);
+    // Names of files and settings may hold bytes that would steer the terminal.
+    const std::string shown = printableText(line);
+    std::fprintf(stderr, "quorbel: %s\n", shown.c_str());
+    if (eventLog) std::fprintf(eventLog, "frame %d message %s\n", currentFrame, shown.c_str());
 }
 
 // One event line of the log: "frame N WHAT ...".
@@ -96,14 +100,6 @@ std::string eventText(const std::string& text) {
     return out + "\"";
 }
 
-// An absolute folder from an XDG variable, else HOME + fallback.
-std::string xdgFolder(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') return value;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/" + fallback;
-}
-
 // The installed data (share/quorbel beside the program's bin/), else the configured install
 // prefix's, else the source tree's data/ (a program run from its build folder).
 std::string installedDataFolder() {
@@ -118,40 +114,34 @@ std::string installedDataFolder() {
     return QUORBEL_SOURCE_DATA_DIR;
 }
 
-// The user's data folder gets the subfolders the core reads, and every installed palette,
-// letter object and picture it does not hold yet (the user's own files win, deleted ones come
-// back). Returns the number of files copied.
-int fillUserData(const std::string& user, const std::string& installed) {
-    int copied = 0;
-    std::error_code code;
-    fs::create_directories(fs::path(user) / "tabs", code);
-    for (const char* folder : {"maps", "objs", "pics"}) {
-        const fs::path target = fs::path(user) / folder;
-        fs::create_directories(target, code);
-        for (fs::directory_iterator it(fs::path(installed) / folder, code), end; !code && it != end;
-             it.increment(code)) {
-            if (!it->is_regular_file(code)) continue;
-            const fs::path to = target / it->path().filename();
-            std::error_code copyCode;
-            if (fs::exists(to, copyCode)) continue;
-            if (fs::copy_file(it->path(), to, copyCode)) ++copied;
-        }
-    }
-    return copied;
-}
-
-// The sound: a clip played in a loop, out of the default device unless muted, its play
-// position counted by the device.
+// The sound: a clip (the demo track) or a file streamed, played in a loop, out of the default
+// device unless muted, its play position counted by the device.
 struct Sound {
-    AudioClip clip;
+    AudioClip clip; // the demo track; for a file only its rate and channels
+    std::unique_ptr<SoundStream> file;
     std::string source; // "demo" or the file
     SDL_AudioDeviceID device = 0;
     std::atomic<int64_t> played{0};
+
+    uint32_t lengthMs() const { return file ? file->lengthMs() : clip.lengthMs(); }
+    void visData(int64_t endSample, unsigned char waveform[2][576],
+                 unsigned char spectrum[2][576]) {
+        if (!file) return fillVisData(clip, endSample, waveform, spectrum);
+        file->visData(endSample, waveform, spectrum);
+        const std::string problem = file->takeProblem();
+        if (!problem.empty()) say("%s", problem.c_str());
+    }
 
     static void fill(void* context, Uint8* stream, int bytes) {
         Sound* sound = static_cast<Sound*>(context);
         int16_t* out = reinterpret_cast<int16_t*>(stream);
         const int frames = bytes / 4;
+        if (sound->file) {
+            const int64_t at = sound->played.load();
+            sound->file->read(at, frames, out);
+            sound->played.store(at + frames);
+            return;
+        }
         const size_t length = sound->clip.frameCount();
         int64_t at = sound->played.load();
         for (int i = 0; i < frames; ++i, ++at) {
@@ -239,6 +229,7 @@ unsigned keyCodeOf(SDL_Keycode key) {
 struct Run {
     bool quit = false;
     long beats = 0, randomChanges = 0, keys = 0;
+    int failedCaptures = 0; // counted among the errors, and in the exit status
 };
 
 // A key through the key table; true when it ended the run.
@@ -270,7 +261,8 @@ void pressKey(Run& run, SdlView& view, unsigned vk, bool shift, bool ctrl, bool 
 void printHelp() {
     std::printf("%s\nKeys:\n", nativeUsage());
     std::string tips = kHelpTIPS;
-    // The key names and their texts, one key a line.
+    // The key names and their texts, one key a line; the keys whose texts speak of the
+    // plug-in say what they do here.
     size_t start = 0;
     while (start < tips.size()) {
         size_t end = tips.find('\n', start);
@@ -279,35 +271,50 @@ void printHelp() {
         size_t tab = line.find('\t');
         if (tab != std::string::npos) {
             std::string key = line.substr(0, tab);
+            std::string text = line.substr(tab + 1);
+            if (key == "ESC") text = "ends quorbel (as closing the window does)";
+            if (key == "Ctrl-S") text = "take a shot (shot_N.gif in the data folder)";
             if (key.size() < 8) key.resize(8, ' ');
-            line = "  " + key + " " + line.substr(tab + 1);
+            line = "  " + key + " " + text;
         }
         if (!line.empty()) std::printf("%s\n", line.c_str());
         start = end + 1;
     }
-    std::printf("  F11      full screen on and off (also Alt+Enter)\n\n%s\n", kHelpABOUT);
+    std::printf("  F11      full screen on and off (also Alt+Enter)\n\n"
+                "quorbel, of Quorbel-4-Winamp v1.50: the visualiser as a program of its own,\n"
+                "flames, translations and waves that dance to whatever the computer plays.\n"
+                "By the Quorbel-4-Winamp team. Free to use and to pass on unchanged. Provided\n"
+                "as is, without any warranty.\n");
 }
 
-// The settings: loaded through the conf file; the first run writes the five built-in tables
-// into the user's tabs folder, with a progress line.
+// The settings: loaded through the conf file; the first run writes the built-in tables the
+// user's tabs folder lacks (none without one), with a progress line that says what came of it.
 void loadSettingsFile(const std::string& path, const std::string& tabs) {
     struct FirstRun {
         std::string tabs;
     } firstRun{tabs};
     SettingsLoadSteps steps = {[](void* c) {
                                    const FirstRun* f = static_cast<const FirstRun*>(c);
+                                   if (f->tabs.empty() || missingBuiltInTables(f->tabs) == 0)
+                                       return;
                                    std::fprintf(stderr,
                                                 "quorbel: first start: writing the five "
                                                 "built-in tables into %s ",
-                                                f->tabs.c_str());
-                                   generateBuiltInTables(
-                                       f->tabs, true,
+                                                printableText(f->tabs).c_str());
+                                   const int failed = writeMissingBuiltInTables(
+                                       f->tabs,
                                        [](int position, void*) {
                                            std::fprintf(stderr, "%d ", position);
                                            std::fflush(stderr);
                                        },
                                        nullptr);
-                                   std::fprintf(stderr, "done\n");
+                                   if (failed)
+                                       std::fprintf(stderr,
+                                                    "- %d could not be written (is the disk "
+                                                    "full?); the next start tries again\n",
+                                                    failed);
+                                   else
+                                       std::fprintf(stderr, "done\n");
                                },
                                nullptr, nullptr, &firstRun};
     std::vector<std::string> messages;
@@ -336,9 +343,17 @@ int main(int argc, char** argv) {
         printHelp();
         return 0;
     }
+    if (!checkCaptureFolders(options, error)) {
+        std::fprintf(stderr, "quorbel: %s\n", printableText(error).c_str());
+        return 2;
+    }
 
-    const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    const std::string confFolder = fs::path(confPath).parent_path().string() + "/";
+    const std::string home = userHome(std::getenv("HOME"));
+    const std::string confPath = confFilePath(std::getenv("XDG_CONFIG_HOME"), home.c_str());
+    // Without a settings folder the records go nowhere (a folder no one can make).
+    const std::string confFolder = confPath.empty()
+                                       ? std::string("/nonexistent/")
+                                       : fs::path(confPath).parent_path().string() + "/";
     if (options.config) {
         // The values as the program would read them; the file is not written.
         std::vector<uint8_t> bytes;
@@ -349,6 +364,9 @@ int main(int argc, char** argv) {
                 bytes.insert(bytes.end(), buffer, buffer + n);
             std::fclose(f);
             std::printf("%s\n", confPath.c_str());
+        } else if (confPath.empty()) {
+            std::printf("no settings file (no home folder and no XDG_CONFIG_HOME): the "
+                        "defaults\n");
         } else {
             std::printf("%s (not written yet: the defaults)\n", confPath.c_str());
         }
@@ -420,11 +438,14 @@ int main(int argc, char** argv) {
 #endif
     }
     if (!live && !options.playFile.empty()) {
-        if (!loadSoundFile(options.playFile, sound.clip, title, error)) {
+        sound.file = std::make_unique<SoundStream>();
+        if (!sound.file->open(options.playFile, title, error)) {
             say("%s: cannot play it: %s", options.playFile.c_str(), error.c_str());
             return 2;
         }
         sound.source = options.playFile;
+        sound.clip.sampleRate = sound.file->sampleRate();
+        sound.clip.sourceChannels = sound.file->sourceChannels();
     } else if (!live) {
         sound.clip = makeDemoTrack();
         sound.source = "demo";
@@ -435,7 +456,7 @@ int main(int argc, char** argv) {
               sound.clip.sampleRate);
     else
         event("audio source=%s rate=%d channels=%d length_ms=%u", eventText(sound.source).c_str(),
-              sound.clip.sampleRate, sound.clip.sourceChannels, sound.clip.lengthMs());
+              sound.clip.sampleRate, sound.clip.sourceChannels, sound.lengthMs());
 
     // Without a display SDL falls back to its offscreen driver, which shows nothing: that is no
     // display unless asked for by name (SDL_VIDEODRIVER=offscreen, for captures without one).
@@ -463,15 +484,15 @@ int main(int argc, char** argv) {
     }
 
     // Data and settings in the user's folders.
-    const std::string dataFolder = xdgFolder("XDG_DATA_HOME", ".local/share") + "/quorbel/";
-    const std::string installed = installedDataFolder();
-    fillUserData(dataFolder, installed);
-    setHostDirectory(dataFolder);
-    const std::string errorLog = dataFolder + "quorbel_errors.log";
+    DataPlace data = prepareDataPlace(userDataFolder(std::getenv("XDG_DATA_HOME"), home),
+                                      installedDataFolder(), std::getenv("XDG_RUNTIME_DIR"));
+    for (const std::string& message : data.messages) say("%s", message.c_str());
+    setHostDirectory(data.hostFolder);
+    const std::string errorLog = data.hostFolder + "quorbel_errors.log";
     setLogPath(errorLog.c_str());
     plugin.errorCount = 0;
     resetLogStatus();
-    loadSettingsFile(confPath, dataFolder + "tabs/");
+    loadSettingsFile(confPath, data.userWritable ? data.hostFolder + "tabs/" : std::string());
     if (settings.Log_Errors_To_File) writeLogHeader();
     applyResolution();
 
@@ -609,7 +630,7 @@ int main(int argc, char** argv) {
             view.ticks = ticks;
             endSample = sound.device ? sound.played.load() : sampleAtMs(sound.clip, ticks);
             view.position = uint32_t(int64_t(endSample) * 1000 / sound.clip.sampleRate);
-            fillVisData(sound.clip, endSample, waveform, spectrum);
+            sound.visData(endSample, waveform, spectrum);
         }
         const int level = bassLevel(spectrum);
         const int threshold = settings.Beat_detection_sensitivity;
@@ -633,8 +654,10 @@ int main(int argc, char** argv) {
                 if (capture.window ? view.saveWindow(capture.file, error)
                                    : view.saveFrame(capture.file, error))
                     event("capture %s", eventText(capture.file).c_str());
-                else
+                else {
+                    ++run.failedCaptures;
                     say("cannot save the frame to %s: %s", capture.file.c_str(), error.c_str());
+                }
             }
     }
     const int framesShown = currentFrame - (run.quit ? 1 : 0);
@@ -664,8 +687,13 @@ int main(int argc, char** argv) {
     freeFrameBuffers();
     view.close();
     SDL_Quit();
+    {
+        std::vector<std::string> messages;
+        finishDataPlace(data, messages);
+        for (const std::string& message : messages) say("%s", message.c_str());
+    }
 
-    const int errors = plugin.errorCount.load();
+    const int errors = plugin.errorCount.load() + run.failedCaptures;
     char counts[256], audio[128];
     std::snprintf(counts, sizeof counts, "frames=%d beats=%ld random_changes=%ld keys=%ld",
                   framesShown, run.beats, run.randomChanges, run.keys);
@@ -675,7 +703,7 @@ int main(int argc, char** argv) {
         std::string(counts) + " source=" + eventText(sound.source) + " " + audio;
     std::printf("quorbel: %s\n", summary.c_str());
     event("summary %s", summary.c_str());
-    if (settings.Log_Errors_To_File && errors > 0) writeLogFooter();
+    if (settings.Log_Errors_To_File && plugin.errorCount.load() > 0) writeLogFooter();
     if (eventLog) std::fclose(eventLog);
-    return 0;
+    return run.failedCaptures ? 1 : 0;
 }

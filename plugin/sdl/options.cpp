@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -167,7 +169,28 @@ bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out
         error = "--demo, --play and --source exclude each other";
         return false;
     }
+    for (const NativeCapture& capture : o.captures)
+        if (o.frames > 0 && capture.frame > o.frames) {
+            error = "--capture" + std::string(capture.window ? "-window " : " ") +
+                    std::to_string(capture.frame) + ":" + capture.file +
+                    " comes after the last of the " + std::to_string(o.frames) + " frames";
+            return false;
+        }
     out = o;
+    return true;
+}
+
+bool checkCaptureFolders(const NativeOptions& options, std::string& error) {
+    for (const NativeCapture& capture : options.captures) {
+        std::filesystem::path folder = std::filesystem::path(capture.file).parent_path();
+        if (folder.empty()) folder = ".";
+        std::error_code code;
+        if (!std::filesystem::is_directory(folder, code)) {
+            error = "cannot save captures to " + capture.file + ": the folder " + folder.string() +
+                    (std::filesystem::exists(folder, code) ? " is no folder" : " does not exist");
+            return false;
+        }
+    }
     return true;
 }
 
@@ -201,6 +224,6 @@ const char* nativeUsage() {
            "(default ~/.config); palettes, tables, pictures and letter objects from\n"
            "$XDG_DATA_HOME/quorbel/ (default ~/.local/share), filled from the installed\n"
            "share/quorbel/ on every start with what the user's folder lacks.\n"
-           "Exit status: 0 when it ran, 2 on a bad command line, a file that is not sound, or\n"
-           "no display.\n";
+           "Exit status: 0 when it ran, 1 when it ran but a capture could not be saved, 2 on a\n"
+           "bad command line, a file that is not sound, or no display.\n";
 }

@@ -40,9 +40,13 @@ struct NativeOptions {
 };
 
 // Parses the arguments after the program name. False with a one-line reason on a bad command
-// line; --help sets help and stops there.
+// line (a capture after the last of --frames is one); --help sets help and stops there.
 bool parseNativeOptions(const std::vector<std::string>& args, NativeOptions& out,
                         std::string& error);
+
+// Whether the folder of every capture exists (checked at the start, so that a long run does
+// not end in a capture that cannot be saved); false with a one-line reason.
+bool checkCaptureFolders(const NativeOptions& options, std::string& error);
 
 // A key as the command line names it: [shift+][ctrl+]NAME, NAME a letter, a digit, "space",
 // "esc"/"escape", "enter", "f1".."f12" (any case). False when unknown.

@@ -14,6 +14,12 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#ifdef QUORBEL_X11
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#endif
+
 namespace {
 
 // The four typefaces the song text is drawn in, one chosen at random for each text as on
@@ -44,6 +50,70 @@ void stampRendered(SDL_Surface* rendered, uint8_t* out, int width, int height) {
     SDL_UnlockSurface(rendered);
 }
 
+#ifdef QUORBEL_X11
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// The first window a window property names, or 0 (None) when there is none.
+Window windowProperty(Display* display, Window window, Atom property) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window named = None;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_WINDOW, &type, &format,
+                           &count, &after, &data) == Success &&
+        type == XA_WINDOW && format == 32 && count == 1 && data)
+        named = *reinterpret_cast<Window*>(data);
+    if (data) XFree(data);
+    return named;
+}
+#endif
+
+// Whether a window manager runs that makes a window full screen when asked (the EWMH state
+// _NET_WM_STATE_FULLSCREEN, which SDL asks for). Without one an X window keeps its size while
+// SDL believes it covers the desktop, and the picture would be placed for a size it does not
+// have. True wherever SDL itself sees to it (Wayland, other drivers).
+bool windowManagerMakesFullScreen(SDL_Window* window) {
+#ifdef QUORBEL_X11
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+    Display* display = info.info.x11.display;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", True);
+    const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", True);
+    if (check == None || supported == None || fullScreen == None) return false;
+    // The manager's check window names itself; one left behind by a manager that has ended
+    // is gone (the error of asking a window that is gone is not fatal here).
+    XSync(display, False);
+    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(ignoreXError);
+    const Window root = DefaultRootWindow(display);
+    const Window manager = windowProperty(display, root, check);
+    bool running = manager != None && windowProperty(display, manager, check) == manager;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!running) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool offered = false;
+    if (XGetWindowProperty(display, root, supported, 0, 4096, False, XA_ATOM, &type, &format,
+                           &count, &after, &data) == Success &&
+        type == XA_ATOM && format == 32 && data) {
+        const Atom* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count && !offered; ++i) offered = atoms[i] == fullScreen;
+    }
+    if (data) XFree(data);
+    return offered;
+#else
+    (void)window;
+    return true;
+#endif
+}
+
 } // namespace
 
 SdlView::~SdlView() {
@@ -56,8 +126,9 @@ bool SdlView::open(bool fullScreen, std::string& error) {
         return false;
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    // Made hidden and shown once it is full screen, so that it does not show at its
+    // windowed size first.
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
     window_ = SDL_CreateWindow("Quorbel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                plugin.frameWidth, plugin.frameHeight, flags);
     if (!window_) {
@@ -65,11 +136,15 @@ bool SdlView::open(bool fullScreen, std::string& error) {
         return false;
     }
     SDL_SetWindowMinimumSize(window_, 160, 120);
+    // The renderer first: making it may make the window again (for OpenGL), at the place and
+    // size it was made with.
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) {
         error = SDL_GetError();
         return false;
     }
+    if (fullScreen) setFullScreen(true);
+    SDL_ShowWindow(window_);
     SDL_ShowCursor(fullScreen ? SDL_DISABLE : SDL_ENABLE);
     resizeSurfaces();
     if (!texture_) {
@@ -113,11 +188,41 @@ void SdlView::close() {
     window_ = nullptr;
 }
 
+void SdlView::setFullScreen(bool on) {
+    if (!window_ || on == isFullScreen()) return;
+    if (on && !windowManagerMakesFullScreen(window_)) {
+        // No one to ask: a borderless window over the whole display, which the X server
+        // gives at once (and SDL then knows its real size).
+        SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+        SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+        SDL_Rect display;
+        if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &display) != 0)
+            return;
+        SDL_SetWindowBordered(window_, SDL_FALSE);
+        SDL_SetWindowPosition(window_, display.x, display.y);
+        SDL_SetWindowSize(window_, display.w, display.h);
+        SDL_RaiseWindow(window_);
+        ownFullScreen_ = true;
+    } else if (on) {
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else if (ownFullScreen_) {
+        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+        SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+        ownFullScreen_ = false;
+    } else {
+        SDL_SetWindowFullscreen(window_, 0);
+    }
+    SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool SdlView::isFullScreen() const {
+    return window_ &&
+           (ownFullScreen_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0);
+}
+
 void SdlView::toggleFullScreen() {
-    if (!window_) return;
-    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
+    setFullScreen(!isFullScreen());
 }
 
 void SdlView::resizeWindow(int width, int height) {

@@ -19,6 +19,10 @@ class SdlView : public FramePlatform {
     // the textures, and looks for the fonts. False with a reason when there is no window.
     bool open(bool fullScreen, std::string& error);
     void close();
+    // Full screen over the desktop: through the window manager, or where none runs that does
+    // it (a bare X server), as a borderless window of the display's size.
+    void setFullScreen(bool on);
+    bool isFullScreen() const;
     void toggleFullScreen();
     void resizeWindow(int width, int height);
     // A message about the fonts (none found) for the log; "" when they were found.
@@ -70,4 +74,6 @@ class SdlView : public FramePlatform {
     bool keepWindow_ = false;
     std::vector<uint32_t> picture_; // the window's picture kept, 0x00RRGGBB
     int windowWidth_ = 0, windowHeight_ = 0;
+    bool ownFullScreen_ = false;       // full screen as a borderless window of our own
+    SDL_Rect windowed_ = {0, 0, 0, 0}; // the window's place before that
 };

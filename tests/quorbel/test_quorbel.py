@@ -8,7 +8,8 @@ it captured.
     test_quorbel.py QUORBEL [unittest arguments, such as Run.test_demo_captures]
 
 QUORBEL_FAKE_MPRIS in the environment names the media player the song-title tests start
-(tests/quorbel/fake_mpris.cpp).
+(tests/quorbel/fake_mpris.cpp), QUORBEL_WRITE_SOUND the program that writes their FLAC and
+Ogg files (tests/quorbel/write_sound.cpp).
 """
 
 import math
@@ -26,15 +27,17 @@ import zlib
 
 QUORBEL = None
 FAKE_MPRIS = None
+WRITE_SOUND = None
 
 
-def start_xvfb(log_path, timeout=30.0):
-    """Starts Xvfb at 1024x768x24; returns (display number, process)."""
+def start_xvfb(log_path, timeout=30.0, extra=()):
+    """Starts Xvfb at 1024x768x24 (with the extra arguments); returns (display number,
+    process)."""
     read_end, write_end = os.pipe()
     with open(log_path, "ab") as log:
         proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp"] + list(extra),
             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log,
             stderr=subprocess.STDOUT, start_new_session=True)
     os.close(write_end)
@@ -379,9 +382,13 @@ class Run(Harness):
         self.assertEqual(values["Palette"], "GOLD.MAP")
         self.assertEqual(values["Save_On_Exit"], "1")
         self.assertEqual(values["Version"], "336")
-        # --config lists every value of the record; the file holds the same lines.
+        # --config lists every value of the record; the file holds the same values, in the
+        # order the user wrote them, the missing ones after them.
         with open(self.conf) as f:
-            self.assertEqual(f.read().splitlines(), lines[1:])
+            saved = f.read().splitlines()
+        self.assertEqual(saved[:5], ["Save_On_Exit=1", "Random=0", "Wave=5", "Palette=GOLD.MAP",
+                                     "Show_3D_song_intro=0"])
+        self.assertEqual(dict(line.split("=", 1) for line in saved), values)
 
     def test_corrupt_conf_lines_are_reported_and_the_defaults_used(self):
         self.write_conf("Wave=seven\nthis is no setting\nFlame=5\n")
@@ -401,7 +408,7 @@ class Run(Harness):
             f.write("not sound\n" * 100)
         cut = os.path.join(self.dir, "cut.wav")
         write_wav(cut, bytes(4000), 44100, claimed=400000)
-        for path, reason in ((text, "cannot play it"), (cut, "truncated"),
+        for path, reason in ((text, "cannot play it"), (cut, "cut short"),
                              (os.path.join(self.dir, "missing.wav"), "cannot play it")):
             result = self.run_quorbel("--play", path, log=False)
             self.assertEqual(result.returncode, 2, path)
@@ -433,6 +440,251 @@ class Run(Harness):
         self.assertEqual(result.returncode, 0)
         for text in ("--play FILE", "Ctrl-M", "add to favorites", "Quorbel-4-Winamp v1.50"):
             self.assertIn(text, result.stdout)
+
+
+def read_xwd(path):
+    """(width, height, rows) of a 32-bit XWD file (Xvfb's -fbdir screen), rows top first as
+    bytes of B, G, R, X."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = struct.unpack_from(">25I", data, 0)
+    header, width, height, bits, line, colours = (fields[0], fields[4], fields[5], fields[11],
+                                                  fields[12], fields[19])
+    assert bits == 32, bits
+    at = header + colours * 12
+    return width, height, [data[at + y * line:at + y * line + width * 4] for y in range(height)]
+
+
+class NewUser(Harness):
+    """What a new user meets: the settings file they wrote, data folders that cannot be
+    written, files that are no sound, captures, full screen without a window manager."""
+
+    def conf_bytes(self):
+        with open(self.conf, "rb") as f:
+            return f.read()
+
+    def start_line(self):
+        return [line for line in self.events() if " start " in line][0]
+
+    def test_a_start_never_rewrites_the_settings_file(self):
+        text = ("# my settings\n"
+                "Wave=5 # my favourite\n"
+                "\n"
+                "WaveScale=-7\n"
+                "DataSource=9\n"
+                "Palette=../../etc/passwd\n"
+                "\x1b[31mColour=red\n"
+                "Flame=9\t# warm\n")
+        self.write_conf(text)
+        before = self.conf_bytes()
+        result = self.run_quorbel("--demo", "--fast", "--frames", "5")
+        self.assert_ran(result)
+        self.assertEqual(self.conf_bytes(), before)
+        start = self.start_line()
+        for value in (" wave=5 ", " flame=9 ", " scale=1 ", " input=scope ",
+                      ' palette="VOLCANO.MAP" '):
+            self.assertIn(value, start)
+        said = [line for line in result.stderr.splitlines() if "quorbel.conf" in line]
+        self.assertEqual(len(said), 4, result.stderr)
+        self.assertIn("line 4: WaveScale: -7 is outside 0..3, the default 1 is used", said[0])
+        self.assertIn("line 5: DataSource: 9 is outside 0..1, the default 0 is used", said[1])
+        self.assertIn("line 6: Palette:", said[2])
+        self.assertIn('the default "VOLCANO.MAP" is used', said[2])
+        self.assertIn("\\x1B[31m", said[3])
+        self.assertNotIn("\x1b", result.stderr)
+        # A file that lacks values is left as it is too; nothing beside it either.
+        self.write_conf("Resolution=6\n")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "5"))
+        self.assertEqual(self.conf_bytes(), b"Resolution=6\n")
+        self.assertEqual(os.listdir(os.path.dirname(self.conf)), ["quorbel.conf"])
+
+    def test_save_on_exit_keeps_comments_unknown_lines_and_order(self):
+        self.write_conf("# my settings\n"
+                        "Save_On_Exit=1\n"
+                        "Random=0\n"
+                        "\n"
+                        "Wave=4 # my favourite\n"
+                        "Colour=blue\n"
+                        "Show_3D_song_intro=0\n")
+        self.assert_ran(self.run_quorbel("--demo", "--fast", "--frames", "20",
+                                         "--key", "10:w"))
+        with open(self.conf) as f:
+            lines = f.read().splitlines()
+        self.assertEqual(lines[:7], ["# my settings", "Save_On_Exit=1", "Random=0", "",
+                                     "Wave=5 # my favourite", "Colour=blue",
+                                     "Show_3D_song_intro=0"])
+        values = dict(line.split("=", 1) for line in lines[7:])
+        self.assertEqual(values["Version"], "336")
+        self.assertEqual(values["Flame"], "3")
+        self.assertNotIn("Wave", values)
+        self.assertEqual(os.listdir(os.path.dirname(self.conf)), ["quorbel.conf"])
+
+    def assert_data_fallback(self, result, folder):
+        self.assert_ran(result)
+        said = [line for line in result.stderr.splitlines() if "cannot write" in line]
+        self.assertEqual(len(said), 1, result.stderr)
+        self.assertIn(folder, said[0])
+        self.assertIn("installed data", said[0])
+        self.assertNotIn("done", result.stderr)
+        # The installed palettes colour the picture, and the built-in tables are there.
+        width, height, colours, lit = read_bmp(os.path.join(self.dir, "frame.bmp"))
+        self.assertGreater(len(colours), 16)
+        keys = [line for line in self.events() if " key t " in line]
+        self.assertEqual(len(keys), 1, self.events())
+        self.assertNotIn('translation=""', keys[0])
+
+    def run_fallback(self, env=None, cwd=None):
+        return subprocess.run(
+            [QUORBEL, "--demo", "--fast", "--frames", "30", "--seed", "4", "--log", self.log,
+             "--key", "10:t", "--capture", "30:" + os.path.join(self.dir, "frame.bmp")],
+            env=env or self.env, cwd=cwd, capture_output=True, text=True, timeout=300)
+
+    def test_a_data_folder_that_cannot_be_written_falls_back_to_the_installed_data(self):
+        # One that cannot be created (beneath a file), and one that exists and cannot be
+        # written (a folder of the kernel's, which refuses new entries to root as well).
+        blocker = os.path.join(self.dir, "a_file")
+        with open(blocker, "w") as f:
+            f.write("x")
+        self.env["XDG_DATA_HOME"] = os.path.join(blocker, "data")
+        self.assert_data_fallback(self.run_fallback(), blocker)
+        data = os.path.join(self.dir, "readonly")
+        os.makedirs(data)
+        os.symlink("/sys/kernel", os.path.join(data, "quorbel"))
+        self.env["XDG_DATA_HOME"] = data
+        self.assert_data_fallback(self.run_fallback(), os.path.join(data, "quorbel"))
+
+    def test_without_home_nothing_is_written_into_the_current_folder(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to run as the user nobody, whose home does not exist "
+                          "(another user's run would write into its real home)")
+        work = os.path.join(self.dir, "work")
+        os.makedirs(work)
+        os.chmod(self.dir, 0o777)
+        os.chmod(work, 0o777)
+        env = dict(self.env)
+        for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
+            env.pop(name)
+        result = subprocess.run(
+            [QUORBEL, "--demo", "--fast", "--frames", "30", "--key", "10:t", "--log", self.log,
+             "--capture", "30:" + os.path.join(self.dir, "frame.bmp")],
+            env=env, cwd=work, capture_output=True, text=True, timeout=300,
+            preexec_fn=lambda: (os.setgid(65534), os.setuid(65534)))
+        self.assertEqual(os.listdir(work), [])
+        self.assertIn("/nonexistent", result.stderr)
+        self.assert_data_fallback(result, "/nonexistent")
+
+    def test_files_that_are_not_sound_say_what_is_wrong(self):
+        self.assertTrue(WRITE_SOUND, "QUORBEL_WRITE_SOUND names the tests' sound writer")
+        cases = []
+        for name, args, reason in (("cut.ogg", ["20", "cut=60000"], "cut short"),
+                                   ("cut.flac", ["20", "cut=100000"], "cut short"),
+                                   ("whole.ogg", ["3"], None)):
+            path = os.path.join(self.dir, name)
+            subprocess.run([WRITE_SOUND, path] + args, check=True, timeout=120)
+            cases.append((path, reason))
+        text = os.path.join(self.dir, "notes.txt")
+        with open(text, "w") as f:
+            f.write("not sound\n" * 100)
+        cases += [(self.dir, "a folder"), (text, "not a sound file"),
+                  (os.path.join(self.dir, "missing.flac"), "no such file")]
+        for path, reason in cases:
+            result = self.run_quorbel("--play", path, "--fast", "--frames", "5", log=False)
+            if reason is None:
+                self.assert_ran(result)
+                continue
+            self.assertEqual(result.returncode, 2, path)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn(reason, result.stderr)
+            for jargon in ("decoder", "sync", "recognised", "longer than"):
+                self.assertNotIn(jargon, result.stderr)
+
+    def peak_resident_mb(self, *args):
+        """Runs quorbel and returns the most memory it held resident, in MB."""
+        proc = subprocess.Popen([QUORBEL] + list(args), env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        self.assertEqual(proc.returncode, 0, args)
+        return usage.ru_maxrss / 1024
+
+    def test_a_long_file_is_read_as_it_plays(self):
+        # Twenty minutes decode to 212 MB of samples; streamed, the file costs hardly more than
+        # the demo track does.
+        self.assertTrue(WRITE_SOUND, "QUORBEL_WRITE_SOUND names the tests' sound writer")
+        path = os.path.join(self.dir, "long.flac")
+        subprocess.run([WRITE_SOUND, path, "1200", "silent"], check=True, timeout=240)
+        demo = self.peak_resident_mb("--demo", "--fast", "--frames", "30")
+        played = self.peak_resident_mb("--play", path, "--fast", "--frames", "30")
+        self.assertLess(played, demo + 64, "%.0f MB playing the file, %.0f MB the demo"
+                        % (played, demo))
+
+    def test_captures_that_cannot_be_written_are_errors(self):
+        # Refused at the start: a folder that does not exist, a frame past the end.
+        for capture in ("5:" + os.path.join(self.dir, "missing", "f.bmp"),
+                        "50:" + os.path.join(self.dir, "f.bmp")):
+            result = self.run_quorbel("--demo", "--fast", "--frames", "10", "--capture", capture,
+                                      log=False)
+            self.assertEqual(result.returncode, 2, result.stderr)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertEqual(result.stdout, "")
+        # One that fails when it is due (a folder stands where the file should go): said,
+        # counted, and the status says so.
+        folder = os.path.join(self.dir, "in_the_way.bmp")
+        os.makedirs(folder)
+        result = self.run_quorbel("--demo", "--fast", "--frames", "10", "--capture",
+                                  "5:" + folder)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("cannot save the frame to " + folder, result.stderr)
+        self.assertEqual(self.summary()["errors"], "1")
+
+    def test_full_screen_without_a_window_manager_fills_the_screen(self):
+        # A display of its own whose screen the test reads (Xvfb -fbdir), white where no
+        # window covers it; no window manager runs on it.
+        stop(self.xvfb)
+        screen_dir = os.path.join(self.dir, "screen")
+        os.makedirs(screen_dir)
+        self.display, self.xvfb = start_xvfb(os.path.join(self.dir, "xvfb2.log"),
+                                             extra=["-fbdir", screen_dir, "-wr"])
+        self.env["DISPLAY"] = f":{self.display}"
+        # The information line marks the frame's top left corner.
+        self.write_conf("Show_Quorbel_Info=1\n")
+        proc = subprocess.Popen([QUORBEL, "--demo", "--fast", "--fps", "30", "--log", self.log,
+                                 "--capture", "60:" + os.path.join(self.dir, "f.bmp")],
+                                env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        try:
+            for _ in range(1200):  # a safety net only: it ends once the capture is logged
+                if os.path.exists(self.log) and any(" capture " in line for line in self.events()):
+                    break
+                select.select([], [], [], 0.1)
+            else:
+                self.fail("no capture logged")
+            width, height, rows = read_xwd(os.path.join(screen_dir, "Xvfb_screen0"))
+        finally:
+            proc.terminate()
+            proc.wait(timeout=60)
+        self.assertEqual((width, height), (1024, 768))
+        # White outside the frame's place is the screen itself (the information line inside
+        # it is white too).
+        white = sum(1 for y, row in enumerate(rows) for x in range(0, width * 4, 4)
+                    if row[x:x + 3] == b"\xff\xff\xff"
+                    and not (192 <= x // 4 < 832 and 144 <= y < 624))
+        self.assertEqual(white, 0, "the window does not cover the screen")
+        lit = [(x // 4, y) for y, row in enumerate(rows) for x in range(0, width * 4, 4)
+               if row[x:x + 3] != b"\0\0\0"]
+        xs, ys = [x for x, _ in lit], [y for _, y in lit]
+        # The 640x480 frame once, centred: from (192, 144) to (831, 623).
+        self.assertLessEqual(abs(min(xs) - 192), 4, (min(xs), min(ys)))
+        self.assertLessEqual(abs(min(ys) - 144), 4, (min(xs), min(ys)))
+        self.assertLessEqual(max(xs), 831)
+        self.assertLessEqual(max(ys), 623)
+
+    def test_help_is_the_programs_own(self):
+        result = self.run_quorbel("--help", log=False)
+        self.assertEqual(result.returncode, 0)
+        self.assertNotIn("Winamp 2.0", result.stdout)
+        self.assertNotIn("plug-in", result.stdout)
+        self.assertIn("quorbel", result.stdout.splitlines()[0])
 
 
 class PulseHarness(Harness):
@@ -662,4 +914,5 @@ class SongTitles(PulseHarness):
 if __name__ == "__main__":
     QUORBEL = sys.argv.pop(1)
     FAKE_MPRIS = os.environ.get("QUORBEL_FAKE_MPRIS")
+    WRITE_SOUND = os.environ.get("QUORBEL_WRITE_SOUND")
     unittest.main()
