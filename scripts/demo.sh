@@ -60,7 +60,7 @@ step() {
     [ "$status" = 0 ] || fail "$what (status $status)"
 }
 
-# configure PRESET LOG WHAT: configures a preset, its output in LOG (shown when it fails).
+# configure PRESET LOG: configures a preset, its output in LOG (shown when it fails).
 configure() {
     local preset=$1 log=$2 status=0
     cmake --preset "$preset" > "$log" 2>&1 || status=$?
