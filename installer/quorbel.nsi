@@ -21,9 +21,15 @@
 ;   tabs\                                     empty; the plug-in writes its tables there
 ;   tools\spiralmaker.exe, hurricanemaker.exe, spaceflightmaker.exe
 ;   Quorbel-4-Winamp README.txt
-;   quorbel-uninstall.exe
-;   winamp.ini [Winamp] visplugin_name, visplugin_num   (when chosen; other lines stay)
-;   HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorbel-4-Winamp
+;   quorbel-uninstall.exe, quorbel-uninstall.ini (the record of this folder's install: its
+;                                             entry in Add/Remove Programs, where the plug-in went)
+;   winamp.ini [Winamp] visplugin_name, visplugin_num   (when chosen; other lines stay), in the
+;                                             folder paths.ini names, when the player has one
+;   HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorbel-4-Winamp (the first
+;   player's folder), ...\Quorbel-4-Winamp-2 and so on (each further one)
+;
+; Each player's folder is an install of its own, with its own entry in Add/Remove Programs and
+; its own uninstaller, which removes only what setup put into that folder and only its entry.
 
 !ifdef X64
 Target amd64-unicode
@@ -43,7 +49,11 @@ RequestExecutionLevel admin
 !define PLAYER_INI "winamp.ini"
 !define README "Quorbel-4-Winamp README.txt"
 !define UNINSTALLER "quorbel-uninstall.exe"
-!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The entries in Add/Remove Programs are keys under UNINST_ROOT named PRODUCT (an older setup
+; program wrote only this one) or PRODUCT-N; each has the player's folder as InstallLocation.
+!define UNINST_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define RECORD "quorbel-uninstall.ini"
+!define PATHS_INI "paths.ini"
 !define SETTINGS_KEY "SOFTWARE\Quorbel\Quorbel-4-Winamp"
 
 !ifdef X64
@@ -76,6 +86,8 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Free to use and to pass on unchanged."
 
 Var PluginDir   ; where the plug-in goes: the player's VisDir, else Plugins
+Var PlayerIni   ; the winamp.ini the player reads: in its folder, or where paths.ini says
+Var UninstKey   ; this folder's entry: its key's name under UNINST_ROOT
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -133,20 +145,220 @@ Function ${un}FolderOfCommand
 FunctionEnd
 !macroend
 
-; Sets $PluginDir: the player's VisDir (section [Winamp] of its INI) when set and present,
-; else Plugins in the player's folder.
+; Sets $PluginDir: the player's VisDir (section [Winamp] of the INI it reads, $PlayerIni) when
+; set and present, else Plugins in the player's folder.
 !macro FIND_PLUGIN_DIR un
 Function ${un}FindPluginDir
     Push $0
     StrCpy $PluginDir "$INSTDIR\Plugins"
     ClearErrors
-    ReadINIStr $0 "$INSTDIR\${PLAYER_INI}" "Winamp" "VisDir"
+    ReadINIStr $0 $PlayerIni "Winamp" "VisDir"
     ${IfNot} ${Errors}
     ${AndIf} $0 != ""
         ${If} ${FileExists} "$0\*.*"
             StrCpy $PluginDir $0
         ${EndIf}
     ${EndIf}
+    Pop $0
+FunctionEnd
+!macroend
+
+; The folder a paths.ini names, on the stack, worked out in place; "" when it cannot be. "{N}"
+; stands for the special folder of CSIDL N (26 the user's roaming Application Data, 28 the
+; local one, 35 the one of all users), "%NAME%" for an environment variable, and a relative
+; folder is taken in the player's folder. No trailing backslash.
+!macro EXPAND_FOLDER un
+Function ${un}ExpandFolder
+    Exch $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    ; Each {N} in turn, from the left.
+    StrCpy $1 0
+    ${Do}
+        StrCpy $2 $0 1 $1
+        ${If} $2 == ""
+            ${ExitDo}
+        ${ElseIf} $2 != "{"
+            IntOp $1 $1 + 1
+            ${Continue}
+        ${EndIf}
+        ; The text up to "}": $4, which ends at $3.
+        IntOp $3 $1 + 1
+        StrCpy $4 ""
+        ${Do}
+            StrCpy $2 $0 1 $3
+            ${If} $2 == "}"
+            ${OrIf} $2 == ""
+                ${ExitDo}
+            ${EndIf}
+            StrCpy $4 "$4$2"
+            IntOp $3 $3 + 1
+        ${Loop}
+        StrCpy $5 ""
+        IntOp $6 $4 + 0
+        ; Only a number as it stands ("26", not "x" or "0x1a").
+        ${If} $2 == "}"
+        ${AndIf} $4 != ""
+        ${AndIf} $6 == $4
+            System::Call 'shell32::SHGetSpecialFolderPathW(p 0, t .r5, i r6, i 0) i .r2'
+            ${If} $2 == 0
+                StrCpy $5 ""
+            ${EndIf}
+        ${EndIf}
+        ${If} $5 == ""
+            StrCpy $0 ""
+            ${ExitDo}
+        ${EndIf}
+        StrCpy $2 $0 $1
+        IntOp $3 $3 + 1
+        StrCpy $4 $0 "" $3
+        StrCpy $0 "$2$5$4"
+        StrLen $2 $5
+        IntOp $1 $1 + $2
+    ${Loop}
+    ${If} $0 != ""
+        ExpandEnvStrings $0 $0
+        StrCpy $2 $0 1 1
+        StrCpy $3 $0 1
+        StrCpy $4 $0 2
+        ${If} $3 == "\"
+        ${AndIf} $4 != "\\"
+            ; From the root of the player's drive.
+            StrCpy $4 $INSTDIR 2
+            StrCpy $0 "$4$0"
+        ${ElseIf} $2 != ":"
+        ${AndIf} $3 != "\"
+            StrCpy $0 "$INSTDIR\$0"
+        ${EndIf}
+        ; ".", ".." and doubled backslashes resolved. (The instruction GetFullPathName gives ""
+        ; for a folder that is not there yet; the call does not look.)
+        System::Call 'kernel32::GetFullPathNameW(t r0, i ${NSIS_MAX_STRLEN}, t .r3, p 0) i .r2'
+        ${If} $2 > 0
+        ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+            StrCpy $0 $3
+        ${EndIf}
+        StrCpy $2 $0 1 -1
+        ${If} $2 == "\"
+            StrCpy $0 $0 -1
+        ${EndIf}
+    ${EndIf}
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Exch $0
+FunctionEnd
+!macroend
+
+; Sets $PlayerIni: the winamp.ini the player reads. A player installed for each user keeps it
+; apart from its program: paths.ini in the player's folder names the folder ([Winamp]
+; inidir=, often {26}\Winamp). Without paths.ini, or with a folder that cannot be worked out,
+; it is the one in the player's folder.
+!macro FIND_PLAYER_INI un
+Function ${un}FindPlayerIni
+    Push $0
+    StrCpy $PlayerIni "$INSTDIR\${PLAYER_INI}"
+    ClearErrors
+    ReadINIStr $0 "$INSTDIR\${PATHS_INI}" "Winamp" "inidir"
+    ${IfNot} ${Errors}
+    ${AndIf} $0 != ""
+        Push $0
+        Call ${un}ExpandFolder
+        Pop $0
+        ${If} $0 != ""
+            StrCpy $PlayerIni "$0\${PLAYER_INI}"
+        ${Else}
+            DetailPrint "Cannot work out the folder that ${PATHS_INI} names; using $PlayerIni."
+        ${EndIf}
+    ${EndIf}
+    Pop $0
+FunctionEnd
+!macroend
+
+; Whether two folders (on the stack: the first pushed, then the second) are the same: "1" or
+; "0". Letter case and a trailing backslash do not count, nor short against long names.
+!macro SAME_FOLDER un
+Function ${un}SameFolder
+    Exch $1
+    Exch
+    Exch $0
+    Push $2
+    Push $3
+    StrCpy $2 $0 1 -1
+    ${If} $2 == "\"
+        StrCpy $0 $0 -1
+    ${EndIf}
+    StrCpy $2 $1 1 -1
+    ${If} $2 == "\"
+        StrCpy $1 $1 -1
+    ${EndIf}
+    StrCpy $2 0
+    ${If} $0 == ""
+    ${OrIf} $1 == ""
+        StrCpy $2 0
+    ${ElseIf} $0 == $1
+        StrCpy $2 1
+    ${Else}
+        ; Both exist and their short names agree.
+        GetFullPathName /SHORT $3 $0
+        GetFullPathName /SHORT $1 $1
+        ${If} $3 != ""
+        ${AndIf} $3 == $1
+            StrCpy $2 1
+        ${EndIf}
+    ${EndIf}
+    StrCpy $0 $2
+    Pop $3
+    Pop $2
+    Exch $0
+    Exch
+    Pop $1
+FunctionEnd
+!macroend
+
+; Sets $UninstKey to this folder's entry in Add/Remove Programs: one of ours (PRODUCT or
+; PRODUCT-N) whose InstallLocation is $INSTDIR; "" when it has none.
+!macro FIND_OWN_ENTRY un
+Function ${un}FindOwnEntry
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    StrCpy $UninstKey ""
+    StrLen $3 "${PRODUCT}-"
+    StrCpy $0 0
+    ${Do}
+        ClearErrors
+        EnumRegKey $1 HKLM "${UNINST_ROOT}" $0
+        ${If} ${Errors}
+        ${OrIf} $1 == ""
+            ${ExitDo}
+        ${EndIf}
+        IntOp $0 $0 + 1
+        StrCpy $2 $1 $3
+        ${If} $1 != "${PRODUCT}"
+        ${AndIf} $2 != "${PRODUCT}-"
+            ${Continue}
+        ${EndIf}
+        ReadRegStr $2 HKLM "${UNINST_ROOT}\$1" "InstallLocation"
+        Push $2
+        Push $INSTDIR
+        Call ${un}SameFolder
+        Pop $2
+        ${If} $2 == 1
+            StrCpy $UninstKey $1
+            ${ExitDo}
+        ${EndIf}
+    ${Loop}
+    Pop $3
+    Pop $2
+    Pop $1
     Pop $0
 FunctionEnd
 !macroend
@@ -183,6 +395,14 @@ FunctionEnd
 !macroend
 
 !insertmacro FOLDER_OF_COMMAND ""
+!insertmacro EXPAND_FOLDER ""
+!insertmacro EXPAND_FOLDER "un."
+!insertmacro FIND_PLAYER_INI ""
+!insertmacro FIND_PLAYER_INI "un."
+!insertmacro SAME_FOLDER ""
+!insertmacro SAME_FOLDER "un."
+!insertmacro FIND_OWN_ENTRY ""
+!insertmacro FIND_OWN_ENTRY "un."
 !insertmacro FIND_PLUGIN_DIR ""
 !insertmacro FIND_PLUGIN_DIR "un."
 !insertmacro CHECK_NOT_IN_USE ""
@@ -241,6 +461,26 @@ Function .onInit
     ${EndIf}
 FunctionEnd
 
+; Sets $UninstKey to the first name of ours that no entry has: PRODUCT, then PRODUCT-2 and on.
+Function FreeEntryName
+    Push $0
+    Push $1
+    StrCpy $UninstKey "${PRODUCT}"
+    StrCpy $0 1
+    ${Do}
+        ; A key that cannot be opened is not there.
+        ClearErrors
+        EnumRegValue $1 HKLM "${UNINST_ROOT}\$UninstKey" 0
+        ${If} ${Errors}
+            ${ExitDo}
+        ${EndIf}
+        IntOp $0 $0 + 1
+        StrCpy $UninstKey "${PRODUCT}-$0"
+    ${Loop}
+    Pop $1
+    Pop $0
+FunctionEnd
+
 Function DirectoryLeave
     ${IfNot} ${FileExists} "$INSTDIR\${PLAYER_EXE}"
         MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "There is no ${PLAYER_EXE} in$\r$\n$INSTDIR.$\r$\n$\r$\nThe plug-in works only when it is installed into the folder of the player's program. Install into this folder anyway?" /SD IDNO IDYES +2
@@ -249,8 +489,15 @@ Function DirectoryLeave
 FunctionEnd
 
 Section "-${PRODUCT}" SecFiles
+    Call FindPlayerIni
     Call FindPluginDir
     Call CheckNotInUse
+    ; An install over an earlier one into this folder keeps its entry (that of an older setup
+    ; program too); a new folder gets an entry of its own beside those of the other folders.
+    Call FindOwnEntry
+    ${If} $UninstKey == ""
+        Call FreeEntryName
+    ${EndIf}
 
     SetOutPath $PluginDir
     File "${STAGE}/Plugins/${PLUGIN_FILE}"
@@ -266,38 +513,61 @@ Section "-${PRODUCT}" SecFiles
     SetOutPath $INSTDIR
 
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
-    WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${DISPLAY_NAME}"
-    WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\${UNINSTALLER}"
-    WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-    WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-    ; Where the plug-in went, for the uninstaller (the player's VisDir may change meanwhile).
-    WriteRegStr HKLM "${UNINST_KEY}" "PluginFile" "$PluginDir\${PLUGIN_FILE}"
-    WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
-    WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+    ; The record of this folder's install, for its uninstaller: where the plug-in went (the
+    ; player's VisDir may change meanwhile) and its entry. It stays right when the registry
+    ; entry is gone.
+    Delete "$INSTDIR\${RECORD}"
+    WriteINIStr "$INSTDIR\${RECORD}" "${PRODUCT}" "Version" "${VERSION}"
+    WriteINIStr "$INSTDIR\${RECORD}" "${PRODUCT}" "UninstallKey" "$UninstKey"
+    WriteINIStr "$INSTDIR\${RECORD}" "${PRODUCT}" "PluginFile" "$PluginDir\${PLUGIN_FILE}"
+    FlushINI "$INSTDIR\${RECORD}"
+
+    StrCpy $1 "${UNINST_ROOT}\$UninstKey"
+    ; The folder in the name tells apart the entries of two players' folders.
+    WriteRegStr HKLM $1 "DisplayName" "${DISPLAY_NAME} in $INSTDIR"
+    WriteRegStr HKLM $1 "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM $1 "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM $1 "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM $1 "DisplayIcon" "$INSTDIR\${UNINSTALLER}"
+    WriteRegStr HKLM $1 "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr HKLM $1 "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegStr HKLM $1 "PluginFile" "$PluginDir\${PLUGIN_FILE}"
+    WriteRegDWORD HKLM $1 "NoModify" 1
+    WriteRegDWORD HKLM $1 "NoRepair" 1
     SectionGetSize ${SecFiles} $0
-    WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
+    WriteRegDWORD HKLM $1 "EstimatedSize" $0
 SectionEnd
 
 Section "Make it the player's visualisation" SecSelect
+    ; In the INI the player reads; its folder may not be there before the player's first start.
+    ${GetParent} $PlayerIni $0
+    CreateDirectory $0
     ; The INI calls change these two lines and keep every other one.
-    WriteINIStr "$INSTDIR\${PLAYER_INI}" "Winamp" "visplugin_name" "${PLUGIN_FILE}"
-    WriteINIStr "$INSTDIR\${PLAYER_INI}" "Winamp" "visplugin_num" "0"
-    FlushINI "$INSTDIR\${PLAYER_INI}"
+    WriteINIStr $PlayerIni "Winamp" "visplugin_name" "${PLUGIN_FILE}"
+    WriteINIStr $PlayerIni "Winamp" "visplugin_num" "0"
+    FlushINI $PlayerIni
 SectionEnd
 
 ; ---------------------------------------------------------------------------------------------
-; Uninstaller: removes what setup installed, by name, and its registry entry. The user's
-; tables, screen shots, added palettes and pictures, the settings and the player stay.
+; Uninstaller: removes what setup installed into its own folder, by name, and that folder's
+; entry; other players' folders and their entries stay. The user's tables, screen shots, added
+; palettes and pictures, the settings and the player stay.
 
 Function un.onInit
     !insertmacro SET_VIEW
 FunctionEnd
 
 Section "Uninstall"
-    ReadRegStr $PluginDir HKLM "${UNINST_KEY}" "PluginFile"
+    Call un.FindPlayerIni
+    Call un.FindOwnEntry
+    ; Where this folder's plug-in went: its record, else its entry, else where setup would put
+    ; it now.
+    ClearErrors
+    ReadINIStr $PluginDir "$INSTDIR\${RECORD}" "${PRODUCT}" "PluginFile"
+    ${If} $PluginDir == ""
+    ${AndIf} $UninstKey != ""
+        ReadRegStr $PluginDir HKLM "${UNINST_ROOT}\$UninstKey" "PluginFile"
+    ${EndIf}
     ${If} $PluginDir == ""
         Call un.FindPluginDir
     ${Else}
@@ -315,7 +585,20 @@ Section "Uninstall"
     ; Folders go only when empty: what the user keeps there stays.
     RMDir "$INSTDIR\tools"
     RMDir "$INSTDIR\tabs"
+    Delete "$INSTDIR\${RECORD}"
     Delete "$INSTDIR\${UNINSTALLER}"
-    DeleteRegKey HKLM "${UNINST_KEY}"
+    ; This folder's entry: every one of ours whose InstallLocation is this folder.
+    ${Do}
+        ${If} $UninstKey == ""
+            ${ExitDo}
+        ${EndIf}
+        ClearErrors
+        DeleteRegKey HKLM "${UNINST_ROOT}\$UninstKey"
+        ${If} ${Errors}
+            DetailPrint "Could not remove the entry ${UNINST_ROOT}\$UninstKey."
+            ${ExitDo}
+        ${EndIf}
+        Call un.FindOwnEntry
+    ${Loop}
     DetailPrint "Kept: the tables in tabs, screen shots, palettes and pictures you added, and the settings (HKLM\${SETTINGS_KEY})."
 SectionEnd

@@ -682,6 +682,21 @@ class Env:
     def reg_key_exists(self, key):
         return self._reg(["query", key], check=False)[0] == 0
 
+    def reg_subkeys(self, key):
+        """The names of the keys right under key ([] when it does not exist)."""
+        code, text = self._reg(["query", key], check=False)
+        if code != 0:
+            return []
+        prefix = key.split("\\", 1)[1].lower() + "\\"
+        names = []
+        for line in text.splitlines():
+            line = line.strip()
+            if line.startswith("HKEY_") and "\\" in line:
+                path = line.split("\\", 1)[1]
+                if path.lower().startswith(prefix) and "\\" not in path[len(prefix):]:
+                    names.append(path[len(prefix):])
+        return names
+
 
 # ---------------------------------------------------------------------------------------------
 # Command line

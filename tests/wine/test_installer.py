@@ -2,7 +2,8 @@
 folder: our host copied as winamp.exe, a winamp.ini with lines of its own and the player's
 registry key. The setup program of the build under test: quorbel-4-winamp-setup.exe of the
 32-bit build, quorbel-4-winamp-x64-setup.exe of the 64-bit one (which writes the 64-bit
-registry view, where the harness reads for that build)."""
+registry view, where the harness reads for that build). Each player's folder has an entry of
+its own in Add/Remove Programs: "Quorbel-4-Winamp", "Quorbel-4-Winamp-2" and so on."""
 import os
 import shutil
 import subprocess
@@ -13,10 +14,13 @@ import unittest
 from harness import HarnessError, _kill_group, windows_path
 from test_plugin import KEY, PluginTest, QUIET, TABLES, WINDOWED
 
-UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorbel-4-Winamp"
+UNINSTALL_ROOT = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+ENTRY = "Quorbel-4-Winamp"  # the first entry's name, and the only one older setup programs wrote
+UNINSTALL_KEY = UNINSTALL_ROOT + "\\" + ENTRY
 PLAYER_KEYS = ("HKCU\\Software\\Winamp", "HKLM\\Software\\Winamp")
 PLAYER_UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Winamp"
 UNINSTALLER = "quorbel-uninstall.exe"
+RECORD = "quorbel-uninstall.ini"  # the install's record, beside its uninstaller
 README = "Quorbel-4-Winamp README.txt"
 TOOLS = ("spiralmaker.exe", "hurricanemaker.exe", "spaceflightmaker.exe")
 # The player's own files: the setup program must leave them as they are.
@@ -53,8 +57,24 @@ class InstallerTest(PluginTest):
                                "scripts/setup.sh installs the Debian package nsis)")
 
     def clear_keys(self):
-        for key in PLAYER_KEYS + (PLAYER_UNINSTALL_KEY, UNINSTALL_KEY):
+        for key in PLAYER_KEYS + (PLAYER_UNINSTALL_KEY,):
             self.env.reg_delete_key(key)
+        for name in self.entry_names():
+            self.env.reg_delete_key(UNINSTALL_ROOT + "\\" + name)
+
+    def entry_names(self):
+        return sorted(name for name in self.env.reg_subkeys(UNINSTALL_ROOT)
+                      if name == ENTRY or name.startswith(ENTRY + "-"))
+
+    def entries(self):
+        """Our entries in Add/Remove Programs: InstallLocation (lower case) -> key name."""
+        found = {}
+        for name in self.entry_names():
+            location = self.env.reg_query(UNINSTALL_ROOT + "\\" + name, "InstallLocation")
+            self.assertIsNotNone(location, name)
+            self.assertNotIn(location[1].lower(), found, "two entries for one folder")
+            found[location[1].lower()] = name
+        return found
 
     # -- the fake player ---------------------------------------------------------------------
 
@@ -87,6 +107,7 @@ class InstallerTest(PluginTest):
         text = read(os.path.join(data, "release_readme.txt")).replace(b"\r\n", b"\n")
         expected[README] = text.replace(b"\n", b"\r\n")
         expected[UNINSTALLER] = None  # written by the setup program itself
+        expected[RECORD] = None
         return expected
 
     def assertInstalled(self, player, plugin_dir="Plugins", others=()):
@@ -113,9 +134,18 @@ class InstallerTest(PluginTest):
             [os.path.join(player, UNINSTALLER), "/S", "_?=" + windows_path(player)])
         return code
 
-    def entry(self, value):
-        found = self.env.reg_query(UNINSTALL_KEY, value)
+    def entry(self, player, value):
+        """A value of the entry whose InstallLocation is player (None when it has none)."""
+        name = self.entries().get(windows_path(player).lower())
+        found = self.env.reg_query(UNINSTALL_ROOT + "\\" + name, value) if name else None
         return found[1] if found else None
+
+    def record(self, player):
+        """The install's record in player: name -> value."""
+        data = read(os.path.join(player, RECORD))
+        lines = (data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode()).splitlines()
+        self.assertEqual(lines[0].strip(), "[Quorbel-4-Winamp]")
+        return dict(line.split("=", 1) for line in lines[1:] if "=" in line)
 
     def make_table(self, player, name):
         """A table made with the installed tool, as a user would."""
@@ -154,19 +184,26 @@ class SilentInstall(InstallerTest):
                      "visplugin_num=3": "visplugin_num=0"}.get(line, line) for line in INI]
         self.assertEqual([line for line in lines if line.strip()], expected)
 
-        self.assertTrue(self.entry("DisplayName").startswith("Quorbel-4-Winamp 1.50"))
-        self.assertEqual(self.entry("DisplayVersion"), "1.50")
-        self.assertEqual(self.entry("Publisher"), "Quorbel")
-        self.assertEqual(self.entry("InstallLocation"), windows_path(player))
+        self.assertEqual(self.entry_names(), [ENTRY])
+        self.assertEqual(self.entry(player, "DisplayName"),
+                         f"Quorbel-4-Winamp 1.50{' (64-bit)' if self.env.build == 'win64' else ''}"
+                         f" in {windows_path(player)}")
+        self.assertEqual(self.entry(player, "DisplayVersion"), "1.50")
+        self.assertEqual(self.entry(player, "Publisher"), "Quorbel")
+        self.assertEqual(self.entry(player, "InstallLocation"), windows_path(player))
         uninstaller = windows_path(os.path.join(player, UNINSTALLER))
-        self.assertEqual(self.entry("UninstallString"), f'"{uninstaller}"')
-        self.assertEqual(self.entry("QuietUninstallString"), f'"{uninstaller}" /S')
+        self.assertEqual(self.entry(player, "UninstallString"), f'"{uninstaller}"')
+        self.assertEqual(self.entry(player, "QuietUninstallString"), f'"{uninstaller}" /S')
         # The size of what it installed, in KB (each file rounded up at most once).
-        installed = [name for name in self.expected_files() if name != UNINSTALLER]
+        installed = [name for name in self.expected_files() if name not in (UNINSTALLER, RECORD)]
         installed_kb = sum(os.path.getsize(os.path.join(player, name))
                            for name in installed) // 1024
-        self.assertTrue(installed_kb <= self.entry("EstimatedSize") <= installed_kb + len(installed),
-                        (installed_kb, self.entry("EstimatedSize")))
+        self.assertTrue(installed_kb <= self.entry(player, "EstimatedSize") <= installed_kb + len(installed),
+                        (installed_kb, self.entry(player, "EstimatedSize")))
+        plugin = windows_path(os.path.join(player, "Plugins", "vis_quorbel.dll"))
+        self.assertEqual(self.entry(player, "PluginFile"), plugin)
+        self.assertEqual(self.record(player),
+                         {"Version": "1.50", "UninstallKey": ENTRY, "PluginFile": plugin})
 
         # The player (our host under its name) runs the installed plug-in: the first start
         # makes the five tables in the installed tabs folder.
@@ -192,7 +229,7 @@ class SilentInstall(InstallerTest):
             self.assertEqual(self.install(player), REFUSED, player)
             self.assertEqual(files_under(folder), {"winamp.ini"})
             self.assertEqual(read(os.path.join(folder, "winamp.ini")), b"[Winamp]\r\nmw_open=1\r\n")
-            self.assertFalse(self.env.reg_key_exists(UNINSTALL_KEY))
+            self.assertEqual(self.entry_names(), [])
             self.assertFalse(self.env.reg_key_exists(KEY))
         drive_c = os.path.join(self.env.prefix, "drive_c")
         for program_files in ("Program Files", "Program Files (x86)"):
@@ -217,7 +254,7 @@ class SilentInstall(InstallerTest):
             f.write("".join(line + "\r\n" for line in ini).encode())
         self.assertEqual(self.install(), 0)
         self.assertInstalled(second, plugin_dir="Vis Plugins")
-        self.assertEqual(self.entry("PluginFile"),
+        self.assertEqual(self.entry(second, "PluginFile"),
                          windows_path(os.path.join(vis_dir, "vis_quorbel.dll")))
         self.assertEqual(self.uninstall(second), 0)
         self.assertEqual(files_under(second) - {UNINSTALLER}, PLAYER_FILES)
@@ -242,11 +279,157 @@ class Uninstall(InstallerTest):
             self.assertEqual(read(os.path.join(player, name)), content, name)
         for folder in ("objs", "tools"):
             self.assertFalse(os.path.exists(os.path.join(player, folder)), folder)
-        self.assertFalse(self.env.reg_key_exists(UNINSTALL_KEY))
+        self.assertEqual(self.entry_names(), [])
         # The plug-in's settings and the player stay as they were.
         self.assertEqual(self.value("Version"), 0x150)
         self.assertEqual(read(os.path.join(player, "winamp.ini")), ini_after_install)
         self.assertEqual(read(os.path.join(player, "winamp.exe")), read(self.env.host_exe))
+
+
+class TwoPlayers(InstallerTest):
+    def test_each_folder_has_its_own_entry_and_its_uninstaller_removes_only_that_folders(self):
+        first, second = self.fake_player(), self.fake_player()
+        self.assertEqual(self.install(first), 0)
+        self.assertEqual(self.install(second), 0)
+        self.assertEqual(self.entries(), {windows_path(first).lower(): ENTRY,
+                                          windows_path(second).lower(): ENTRY + "-2"})
+        self.assertEqual(self.record(second)["UninstallKey"], ENTRY + "-2")
+        self.assertNotEqual(self.entry(first, "DisplayName"), self.entry(second, "DisplayName"))
+        second_files = {name: read(os.path.join(second, name)) for name in files_under(second)}
+
+        # The first one's uninstaller: its own folder and entry, nothing of the second's.
+        self.assertEqual(self.uninstall(first), 0)
+        self.assertEqual(files_under(first) - {UNINSTALLER}, PLAYER_FILES)
+        self.assertInstalled(second)
+        for name, content in second_files.items():
+            self.assertEqual(read(os.path.join(second, name)), content, name)
+        self.assertEqual(self.entries(), {windows_path(second).lower(): ENTRY + "-2"})
+        self.assertEqual(self.entry(second, "PluginFile"),
+                         windows_path(os.path.join(second, "Plugins", "vis_quorbel.dll")))
+
+        # Installing again keeps one entry a folder: the second keeps its own, the first takes
+        # the free name.
+        self.assertEqual(self.install(second), 0)
+        self.assertEqual(self.install(first), 0)
+        self.assertEqual(self.entries(), {windows_path(first).lower(): ENTRY,
+                                          windows_path(second).lower(): ENTRY + "-2"})
+        self.assertEqual(self.uninstall(second), 0)
+        self.assertEqual(files_under(second) - {UNINSTALLER}, PLAYER_FILES)
+        self.assertInstalled(first)
+        self.assertEqual(self.entries(), {windows_path(first).lower(): ENTRY})
+
+    def test_installs_over_those_of_an_older_setup_program_take_over_their_own_entries(self):
+        # What an older setup program left after installing into two folders, one after the
+        # other: one entry, the second folder's, and no records.
+        first, second = self.fake_player(), self.fake_player()
+        for player in (first, second):
+            self.assertEqual(self.install(player), 0)
+            os.remove(os.path.join(player, RECORD))
+        self.clear_keys()
+        plugin = windows_path(os.path.join(second, "Plugins", "vis_quorbel.dll"))
+        for value, data in (("DisplayName", "Quorbel-4-Winamp 1.50"),
+                            ("InstallLocation", windows_path(second)),
+                            ("PluginFile", plugin)):
+            self.env.reg_add(UNINSTALL_KEY, value, data)
+
+        self.assertEqual(self.install(first), 0)
+        self.assertEqual(self.entries(), {windows_path(first).lower(): ENTRY + "-2",
+                                          windows_path(second).lower(): ENTRY})
+        self.assertEqual(self.entry(second, "DisplayName"), "Quorbel-4-Winamp 1.50")
+        self.assertEqual(self.install(second), 0)
+        self.assertEqual(self.entries(), {windows_path(first).lower(): ENTRY + "-2",
+                                          windows_path(second).lower(): ENTRY})
+        self.assertTrue(self.entry(second, "DisplayName").endswith(" in " + windows_path(second)))
+
+        self.assertEqual(self.uninstall(first), 0)
+        self.assertEqual(files_under(first) - {UNINSTALLER}, PLAYER_FILES)
+        self.assertInstalled(second)
+        self.assertEqual(self.entries(), {windows_path(second).lower(): ENTRY})
+
+
+class SettingsElsewhere(InstallerTest):
+    """A player installed for each user: paths.ini in its folder names the folder of the
+    winamp.ini it reads."""
+
+    def unix_path(self, path):
+        drive, rest = path[0].lower(), path[3:]
+        base = "/" if drive == "z" else os.path.join(self.env.prefix, "dosdevices", drive + ":")
+        return os.path.join(base, *rest.split("\\"))
+
+    def appdata(self):
+        code, output = self.env.run_program(["cmd", "/c", "echo", "%APPDATA%"])
+        self.assertEqual(code, 0, output)
+        folder = [line.strip() for line in output.splitlines() if line.strip()][-1]
+        self.assertRegex(folder, r"^[A-Za-z]:\\", output)
+        return self.unix_path(folder)
+
+    def player_with_paths_ini(self, inidir):
+        player = self.fake_player()
+        with open(os.path.join(player, "paths.ini"), "wb") as f:
+            f.write(f"[Winamp]\r\ninidir={inidir}\r\n".encode())
+        return player
+
+    def test_the_choice_goes_into_the_winamp_ini_that_paths_ini_names(self):
+        appdata = self.appdata()
+        name = os.path.basename(self.work) + "-settings"
+        for folder in (os.path.join(appdata, name), os.path.join(appdata, name + "-env")):
+            self.addCleanup(shutil.rmtree, folder, True)
+        forms = [
+            # The player's own form: a special folder by its CSIDL (26: Application Data).
+            ("{26}\\" + name, lambda player: os.path.join(appdata, name)),
+            ("%APPDATA%\\" + name + "-env\\", lambda player: os.path.join(appdata, name + "-env")),
+            # Relative: in the player's folder.
+            ("settings\\.\\", lambda player: os.path.join(player, "settings")),
+            # Not to be worked out: the player's own winamp.ini, as without paths.ini.
+            ("{x}\\Winamp", lambda player: player),
+        ]
+        for inidir, where in forms:
+            with self.subTest(inidir=inidir):
+                player = self.player_with_paths_ini(inidir)
+                folder = where(player)
+                self.assertEqual(self.install(player), 0)
+                lines = read(os.path.join(folder, "winamp.ini")).decode().splitlines()
+                self.assertIn("visplugin_name=vis_quorbel.dll", lines)
+                self.assertIn("visplugin_num=0", lines)
+                if folder != player:
+                    # The player's folder's winamp.ini is not the one it reads: left as it was.
+                    self.assertEqual(self.ini_lines(player), INI)
+                self.assertInstalled(player, others={"paths.ini"} | (
+                    {"settings/winamp.ini"} if folder.startswith(player + "/") else set()))
+
+    def test_visdir_comes_from_that_ini_and_the_uninstaller_finds_the_plugin_by_its_record(self):
+        settings = tempfile.mkdtemp(prefix="settings-", dir=self.work)
+        player = self.player_with_paths_ini(windows_path(settings))
+        vis_dir = os.path.join(player, "Vis Plugins")
+        os.makedirs(vis_dir)
+        ini = INI[:1] + [f"VisDir={windows_path(vis_dir)}"] + INI[1:]
+        with open(os.path.join(settings, "winamp.ini"), "wb") as f:
+            f.write("".join(line + "\r\n" for line in ini).encode())
+        self.assertEqual(self.install(player), 0)
+        self.assertInstalled(player, plugin_dir="Vis Plugins", others={"paths.ini"})
+        lines = read(os.path.join(settings, "winamp.ini")).decode().splitlines()
+        expected = [{"visplugin_name=vis_other.dll": "visplugin_name=vis_quorbel.dll",
+                     "visplugin_num=3": "visplugin_num=0"}.get(line, line) for line in ini]
+        self.assertEqual([line for line in lines if line.strip()], expected)
+        self.assertEqual(self.ini_lines(player), INI)
+        self.assertEqual(self.record(player)["PluginFile"],
+                         windows_path(os.path.join(vis_dir, "vis_quorbel.dll")))
+
+        # The entry gone (a registry cleaner) and VisDir moved since: the record still says
+        # where the plug-in went.
+        self.clear_keys()
+        other = os.path.join(player, "Other Plugins")
+        os.makedirs(other)
+        with open(os.path.join(other, "vis_quorbel.dll"), "wb") as f:
+            f.write(b"not ours")
+        with open(os.path.join(settings, "winamp.ini"), "wb") as f:
+            f.write("".join(line + "\r\n" for line in
+                            [f"VisDir={windows_path(other)}" if line.startswith("VisDir=") else line
+                             for line in lines]).encode())
+        self.assertEqual(self.uninstall(player), 0)
+        self.assertEqual(files_under(player) - {UNINSTALLER},
+                         PLAYER_FILES | {"paths.ini", "Other Plugins/vis_quorbel.dll"})
+        self.assertTrue(os.path.isdir(vis_dir))
 
 
 class Upgrade(InstallerTest):
@@ -266,7 +449,7 @@ class Upgrade(InstallerTest):
         for name, content in made.items():
             self.assertEqual(read(os.path.join(player, name)), content, name)
         self.assertEqual(self.value("Palette"), "MY_OWN.MAP")
-        self.assertEqual(self.entry("InstallLocation"), windows_path(player))
+        self.assertEqual(self.entry(player, "InstallLocation"), windows_path(player))
 
 
 class PlayerRunning(InstallerTest):
@@ -294,7 +477,7 @@ class PlayerRunning(InstallerTest):
             self.assertEqual(self.uninstall(player), REFUSED)
             for name, content in before.items():
                 self.assertEqual(read(os.path.join(player, name)), content, name)
-            self.assertTrue(self.env.reg_key_exists(UNINSTALL_KEY))
+            self.assertEqual(self.entries(), {windows_path(player).lower(): ENTRY})
         finally:
             _kill_group(running)
         # With the player closed, the same upgrade goes through.
