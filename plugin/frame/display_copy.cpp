@@ -857,7 +857,8 @@ template <class C> struct Rows {
     }
 };
 
-struct FastRows8 {
+// The straight rows are plain copies; the mirrored ones SSE2 where chosen.
+template <bool Sse2> struct FastRows8 {
     static void straight(const Convert8&, const uint8_t* s, int w, uint8_t* a) {
         std::memcpy(a, s, static_cast<size_t>(w));
     }
@@ -865,21 +866,18 @@ struct FastRows8 {
         std::memcpy(a, s, static_cast<size_t>(w));
         std::memcpy(b, s, static_cast<size_t>(w));
     }
+    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
 #if defined(__SSE2__)
-    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
-        mirroredRow8Sse2<false>(c, s, w, a, nullptr);
-    }
-    static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
-        mirroredRow8Sse2<true>(c, s, w, a, b);
-    }
-#else
-    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
+        if (Sse2) return mirroredRow8Sse2<false>(c, s, w, a, nullptr);
+#endif
         Rows<Convert8>::mirrored(c, s, w, a);
     }
     static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+#if defined(__SSE2__)
+        if (Sse2) return mirroredRow8Sse2<true>(c, s, w, a, b);
+#endif
         Rows<Convert8>::mirrored2(c, s, w, a, b);
     }
-#endif
 };
 
 // One loop per display function; R supplies the row kernels of the depth.
@@ -935,10 +933,12 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
             break;
         }
 #endif
-        if (loops == CopyLoops::Sse2)
-            copyRows<FastRows8>(convert, frame, width, height, display, destination, pitch);
-        else
+        if (!Fast)
             copyRows<Rows<Convert8>>(convert, frame, width, height, display, destination, pitch);
+        else if (loops == CopyLoops::Sse2)
+            copyRows<FastRows8<true>>(convert, frame, width, height, display, destination, pitch);
+        else
+            copyRows<FastRows8<false>>(convert, frame, width, height, display, destination, pitch);
         break;
     }
     case 16: {
