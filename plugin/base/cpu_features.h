@@ -4,7 +4,8 @@
 // QUORBEL_CPU_OFF is a comma-separated list of feature names to treat as missing (for example
 // "avx512vbmi" or "avx2,bmi2"); it is read once, on the first call of cpuFeatures(). A feature
 // switched off also switches off every feature that builds on it (avx2 off takes every avx512*
-// with it, sse2 off everything but the scalar bit manipulations). Unknown names are ignored.
+// with it, sse2 off everything but the scalar bit manipulations). Unknown names are ignored,
+// with a note on standard error.
 // The compiler's own baseline is not affected: SSE2 stays in use wherever the build targets it
 // (every x86-64 build, and the 32-bit Windows build); switched off, only the loops chosen at
 // run time fall back to their plain forms.
