@@ -1,8 +1,10 @@
+#include "cpu_shapes.h"
 #include "effects_support.h"
 #include "effects/flames.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -105,12 +107,11 @@ long firstDifference(const Buffer& a, const Buffer& b) {
     return -1;
 }
 
-// Runs flame f on the two starting buffers and checks it against its rule: the new current
-// frame, the other buffer, and which buffer ends up where.
-void expectFlameFollowsRule(int f, const Resolution& r, FlameKernels loops,
-                            const Buffer& startCurrent, const Buffer& startPrevious) {
+// Runs flame f with the loops in use on the two starting buffers and checks it against its
+// rule: the new current frame, the other buffer, and which buffer ends up where.
+void expectFlameFollowsRule(int f, const Resolution& r, const Buffer& startCurrent,
+                            const Buffer& startPrevious) {
     TestFrame frame(r.w, r.h);
-    useFlameKernels(loops);
     const long w = frame.w(), h = frame.h();
     frame.current = startCurrent;
     frame.previous = startPrevious;
@@ -131,8 +132,8 @@ void expectFlameFollowsRule(int f, const Resolution& r, FlameKernels loops,
     }
     flameTable[f].flame();
 
-    const std::string what =
-        std::string(flameTable[f].name) + " at " + std::to_string(w) + "x" + std::to_string(h);
+    const std::string what = std::string(flameTable[f].name) + " at " + std::to_string(w) + "x" +
+                             std::to_string(h) + " with the " + flameKernelsInUse() + " loops";
     ASSERT_EQ(plugin.currentBuffer, kRules[f].copy ? d : s) << what;
     ASSERT_EQ(plugin.previousBuffer, kRules[f].copy ? s : d) << what;
     const Buffer gotCurrent(plugin.currentBuffer, plugin.currentBuffer + expectedCurrent.size());
@@ -160,30 +161,52 @@ std::vector<Buffer> startingFrames(std::mt19937& rng, size_t size) {
     return frames;
 }
 
+// Runs body once under each processor shape whose flames' loops differ here (the shapes this
+// processor can honour), widest first, skipping the loops of skip.
+template <class Body> void forEachShapesLoops(Body&& body, const std::string& skip = "") {
+    std::vector<std::string> seen = {skip};
+    for (const CpuShape& shape : distinctCpuShapes()) {
+        const PretendedCpu pretended(shape.features);
+        const std::string loops = flameKernelsInUse();
+        if (std::find(seen.begin(), seen.end(), loops) != seen.end()) continue;
+        seen.push_back(loops);
+        SCOPED_TRACE(loops + " loops, as on a processor with " + shape.name);
+        body();
+    }
+}
+
+// The widest loops this processor runs.
+std::string widestLoops() {
+    buildFlameTables();
+    return flameKernelsInUse();
+}
+
 } // namespace
 
 TEST(Flames, EveryFlameFollowsItsRuleOnRandomFramesAtEveryResolution) {
+    buildFlameTables();
     std::mt19937 rng(5);
     for (const Resolution& r : kResolutions) {
         const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
         for (int f = 0; f < kFlameCount; ++f) {
             for (const Buffer& start : startingFrames(rng, size))
-                expectFlameFollowsRule(f, r, FlameKernels::Avx512, randomBytes(rng, size), start);
+                expectFlameFollowsRule(f, r, randomBytes(rng, size), start);
         }
     }
 }
 
 // The narrower loops the plug-in falls back to on other processors give the same frames.
-TEST(Flames, NarrowerLoopsFollowTheSameRules) {
+TEST(Flames, TheLoopsOfEveryProcessorShapeFollowTheSameRules) {
     std::mt19937 rng(9);
-    for (FlameKernels loops : {FlameKernels::Avx2, FlameKernels::Sse2, FlameKernels::Scalar}) {
-        for (const Resolution& r : {kResolutions[1], kResolutions[4]}) {
-            const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
-            for (int f = 0; f < kFlameCount; ++f)
-                expectFlameFollowsRule(f, r, loops, randomBytes(rng, size), randomBytes(rng, size));
-        }
-    }
-    buildFlameTables();
+    forEachShapesLoops(
+        [&] {
+            for (const Resolution& r : {kResolutions[1], kResolutions[4]}) {
+                const size_t size = static_cast<size_t>(r.w) * (r.h + 2);
+                for (int f = 0; f < kFlameCount; ++f)
+                    expectFlameFollowsRule(f, r, randomBytes(rng, size), randomBytes(rng, size));
+            }
+        },
+        widestLoops());
 }
 
 TEST(Flames, TablesFollowTheirDefinitions) {
@@ -302,9 +325,9 @@ TEST(Flames, TestFollowsItsRuleAtOddWidthsAndOnFlatFrames) {
             steps[i] = static_cast<uint8_t>(40 * ((i % w) * 5 / w) + 30);
             ramp[i] = static_cast<uint8_t>(i * 255 / size);
         }
+        buildFlameTables();
         for (const Buffer& start : {flat, steps, ramp, randomBytes(rng, size)})
-            expectFlameFollowsRule(testFlame, r, FlameKernels::Avx512, randomBytes(rng, size),
-                                   start);
+            expectFlameFollowsRule(testFlame, r, randomBytes(rng, size), start);
     }
 }
 
@@ -324,11 +347,10 @@ TEST(Flames, TestFollowsItsRuleOnFlatStripedAndRandomFramesAtEveryResolution) {
             rows[i] = (i / r.w) % 2 ? 255 : 0;
             brightSpecks[i] = static_cast<uint8_t>(rng() % 97 ? 255 : rng());
         }
-        for (FlameKernels loops :
-             {FlameKernels::Avx512, FlameKernels::Avx2, FlameKernels::Sse2, FlameKernels::Scalar}) {
+        forEachShapesLoops([&] {
             for (const Buffer& start :
                  {bright, black, alternate, rows, brightSpecks, randomBytes(rng, size)})
-                expectFlameFollowsRule(testFlame, r, loops, randomBytes(rng, size), start);
-        }
+                expectFlameFollowsRule(testFlame, r, randomBytes(rng, size), start);
+        });
     }
 }

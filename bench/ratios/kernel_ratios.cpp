@@ -5,9 +5,13 @@
 // shipped DLL runs are measured, not inferred. Each figure is the fastest of several rounds, which
 // keeps the ratios steady on a busy machine.
 //
-//   kernel_ratios [rounds] [loops]     (default 15 rounds; loops of the flames: avx512, avx2,
+//   kernel_ratios [rounds] [loops]     (default 15 rounds; loops of the flames: avx512bw, avx2,
 //                                       sse2 or scalar, default the widest the processor runs)
+//
+// The first line names the loops in use by the instruction sets they need, after
+// QUORBEL_CPU_OFF (base/cpu_features.h), and the features they were chosen from.
 #include "frame/display_copy.h"
+#include "base/cpu_features.h"
 #include "effects/effects.h"
 #include "effects/flames.h"
 #include "base/instance.h"
@@ -64,13 +68,22 @@ int main(int argc, char** argv) {
     buildFlameTables();
     if (argc > 2) {
         const std::string loops = argv[2];
-        useFlameKernels(loops == "scalar" ? FlameKernels::Scalar
-                        : loops == "sse2" ? FlameKernels::Sse2
-                        : loops == "avx2" ? FlameKernels::Avx2
-                                          : FlameKernels::Avx512);
+        const FlameKernels which = loops == "scalar" ? FlameKernels::Scalar
+                                   : loops == "sse2" ? FlameKernels::Sse2
+                                   : loops == "avx2" ? FlameKernels::Avx2
+                                                     : FlameKernels::Avx512Bw;
+        if (!useFlameKernels(which))
+            std::fprintf(stderr, "kernel_ratios: the %s loops do not run here; measuring %s\n",
+                         loops.c_str(), flameKernelsInUse());
     }
-    std::printf("%s build; flames: %s, frame copy: %s; %dx%d, fastest of %d rounds\n", build,
-                flameKernelsInUse(), frameCopyKernels(), kWidth, kHeight, rounds);
+    std::printf("%s build; flames: %s, frame copy: %s (8-bit %s, 16-bit %s, 24-bit %s, 32-bit %s); "
+                "%dx%d, fastest of %d rounds\n",
+                build, flameKernelsInUse(), frameCopyKernels(), frameCopyLoops(8),
+                frameCopyLoops(16), frameCopyLoops(24), frameCopyLoops(32), kWidth, kHeight,
+                rounds);
+    const char* off = std::getenv("QUORBEL_CPU_OFF");
+    std::printf("features: %s%s%s\n", cpuFeatureNames(cpuFeatures()).c_str(),
+                off ? "; QUORBEL_CPU_OFF=" : "", off ? off : "");
     std::printf("%-28s %10s %8s\n", "step", "ns", "xMemcpy");
 
     std::vector<uint8_t> a(static_cast<size_t>(kWidth) * (kHeight + 2)), b(a.size());

@@ -13,6 +13,7 @@
 #include "effects/flames.h"
 
 #include "effects/effects.h"
+#include "base/cpu_features.h"
 #include "base/instance.h"
 
 #include <cstdint>
@@ -198,12 +199,61 @@ static_assert(divideBySixIsExact(), "the multiply-shift must equal the division 
 // multiply, which only one execution port runs.
 uint8_t sixth[6 * 255 + 1];
 
-#if QUORBEL_AVX2
-// AVX-512 as these loops use it: the byte and word operations (BW) on 512-bit vectors.
-bool hasAvx512() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+// What each set of loops needs of the processor: the AVX-512 set also runs "R-Fa" with the
+// AVX2 loop.
+CpuFeatures featuresOf(FlameKernels which) {
+    switch (which) {
+    case FlameKernels::Avx512Bw:
+        return kCpuAvx512F | kCpuAvx512Bw | kCpuAvx2;
+    case FlameKernels::Avx2:
+        return kCpuAvx2;
+    case FlameKernels::Sse2:
+        return kCpuSse2;
+    default:
+        return 0;
+    }
 }
+
+// Whether this build has the set at all.
+bool built(FlameKernels which) {
+    switch (which) {
+#if QUORBEL_AVX2
+    case FlameKernels::Avx512Bw:
+    case FlameKernels::Avx2:
 #endif
+#if QUORBEL_SSE2
+    case FlameKernels::Sse2:
+#endif
+    case FlameKernels::Scalar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void setKernels(FlameKernels which) {
+    switch (which) {
+#if QUORBEL_AVX2
+    case FlameKernels::Avx512Bw:
+        kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
+        kernels.fadePairSum4 = pairSum512;
+        break;
+    case FlameKernels::Avx2:
+        kernels = KERNEL_SET(avx2);
+        break;
+#endif
+#if QUORBEL_SSE2
+    case FlameKernels::Sse2:
+        kernels = KERNEL_SET(sse2);
+        break;
+#endif
+    default:
+        kernels = KERNEL_SET(scalar);
+        which = FlameKernels::Scalar;
+        break;
+    }
+    kernelsInUse = which;
+}
 
 } // namespace
 
@@ -213,55 +263,22 @@ void buildFlameTables() {
         halfFade[s] = static_cast<uint8_t>(s >= 2 ? (s / 2 - 1) & 0xFF : 0);
     }
     for (unsigned s = 0; s < sizeof sixth; ++s) sixth[s] = static_cast<uint8_t>(divideBySix(s));
-#if QUORBEL_AVX2
-    if (__builtin_cpu_supports("avx2")) {
-        kernels = KERNEL_SET(avx2);
-        kernelsInUse = FlameKernels::Avx2;
+    for (FlameKernels which : {FlameKernels::Avx512Bw, FlameKernels::Avx2, FlameKernels::Sse2}) {
+        if (useFlameKernels(which)) return;
     }
-    if (hasAvx512()) {
-        kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
-        kernels.fadePairSum4 = pairSum512;
-        kernelsInUse = FlameKernels::Avx512;
-    }
-#endif
+    setKernels(FlameKernels::Scalar);
 }
 
-void useFlameKernels(FlameKernels which) {
-    switch (which) {
-    case FlameKernels::Scalar:
-        kernels = KERNEL_SET(scalar);
-        kernelsInUse = which;
-        break;
-#if QUORBEL_SSE2
-    case FlameKernels::Sse2:
-        kernels = KERNEL_SET(sse2);
-        kernelsInUse = which;
-        break;
-#endif
-#if QUORBEL_AVX2
-    case FlameKernels::Avx2:
-        if (__builtin_cpu_supports("avx2")) {
-            kernels = KERNEL_SET(avx2);
-            kernelsInUse = which;
-        }
-        break;
-    case FlameKernels::Avx512:
-        if (hasAvx512()) {
-            kernels = KERNEL_SET_WITH_ROWS(avx512, avx2);
-            kernels.fadePairSum4 = pairSum512;
-            kernelsInUse = which;
-        }
-        break;
-#endif
-    default:
-        break;
-    }
+bool useFlameKernels(FlameKernels which) {
+    if (!built(which) || !cpuHas(featuresOf(which))) return false;
+    setKernels(which);
+    return true;
 }
 
 const char* flameKernelsInUse() {
     switch (kernelsInUse) {
-    case FlameKernels::Avx512:
-        return "avx512";
+    case FlameKernels::Avx512Bw:
+        return "avx512bw";
     case FlameKernels::Avx2:
         return "avx2";
     case FlameKernels::Sse2:
@@ -440,7 +457,7 @@ pairSum512(uint8_t* d, const uint8_t* p, const uint8_t* c, const uint8_t* e, int
 // The pass of one of those flames in vectors where it applies; false where it does not.
 template <int taps> bool fastPassInVectors(const Frame& f) {
 #if QUORBEL_AVX2
-    if (kernelsInUse == FlameKernels::Avx512 && f.w % 64 == 0 && f.w >= 128 &&
+    if (kernelsInUse == FlameKernels::Avx512Bw && f.w % 64 == 0 && f.w >= 128 &&
         f.w <= fast512::kMaxWidth) {
         fast512::pass<static_cast<fast512::Taps>(taps)>(f.b, f.w, f.h);
         return true;
@@ -903,11 +920,11 @@ void flameTest() {
     const Frame f = inPlaceFrame();
     const int w = f.w;
 #if QUORBEL_AVX2
-    if (kernelsInUse == FlameKernels::Avx512 && w % 64 == 0 && w <= kTestMaxWidth) {
+    if (kernelsInUse == FlameKernels::Avx512Bw && w % 64 == 0 && w <= kTestMaxWidth) {
         test512::frame(f.b, w, f.h);
         return;
     }
-    if ((kernelsInUse == FlameKernels::Avx512 || kernelsInUse == FlameKernels::Avx2) &&
+    if ((kernelsInUse == FlameKernels::Avx512Bw || kernelsInUse == FlameKernels::Avx2) &&
         w % 32 == 0 && w <= kTestMaxWidth) {
         test256::frame(f.b, w, f.h);
         return;

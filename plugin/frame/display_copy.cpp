@@ -1,8 +1,10 @@
 #include "frame/display_copy.h"
 
+#include "base/cpu_features.h"
 #include "base/instance.h"
 #include "media/pixel_format.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -404,11 +406,6 @@ struct Avx2RowFns32 {
     }
 };
 
-bool processorHasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 // 16 bits with AVX-512BW: the palette in eight vectors of 32 pixels, looked up by two-source
 // word permutes (64 entries each) chosen between by bits 6 and 7 of the index, 32 pixels at a
 // time with no gather.
@@ -782,17 +779,62 @@ AVX512_ROW_FNS(Avx512RowFns24, Avx512Rows24, straightRow24Avx512, mirroredRow24A
 AVX512_ROW_FNS(Avx512RowFns32, Avx512Rows32, straightRow32Avx512, mirroredRow32Avx512)
 #undef AVX512_ROW_FNS
 
-bool avx512Allowed = true;
-
-bool processorHasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return has;
-}
-
-bool useAvx512() {
-    return avx512Allowed && processorHasAvx512();
-}
 #endif
+
+// The loops of one depth, named by the instruction sets they need.
+enum class CopyLoops { Scalar, Sse2, Avx2, Avx512Bw, Avx512Vbmi };
+
+const char* nameOf(CopyLoops loops) {
+    switch (loops) {
+    case CopyLoops::Avx512Vbmi:
+        return "avx512vbmi";
+    case CopyLoops::Avx512Bw:
+        return "avx512bw";
+    case CopyLoops::Avx2:
+        return "avx2";
+    case CopyLoops::Sse2:
+        return "sse2";
+    default:
+        return "scalar";
+    }
+}
+
+// The widest loops of a depth that this build has and the features allow: the byte permutes
+// of the 24- and 32-bit rows and of the mirrored 8-bit rows need VBMI, the word permutes of the
+// 16-bit rows BW only. (The AVX-512 loops are built for F, BW and VBMI, not VL: no masked or
+// EVEX-encoded 128- or 256-bit instruction is used, and no BMI.)
+CopyLoops copyLoopsFor(int pixelDepth, CpuFeatures f) {
+    const auto has = [f](CpuFeatures needed) { return (f & needed) == needed; };
+    const bool sse2 = has(kCpuSse2);
+#if QUORBEL_COPY_AVX2
+    const bool avx512bw = has(kCpuAvx512F | kCpuAvx512Bw | kCpuAvx2);
+    const bool vbmi = avx512bw && has(kCpuAvx512Vbmi);
+    const bool avx2 = has(kCpuAvx2);
+#else
+    const bool vbmi = false, avx512bw = false, avx2 = false;
+    (void)avx512bw;
+#endif
+    switch (pixelDepth) {
+    case 8:
+        if (vbmi) return CopyLoops::Avx512Vbmi;
+#if defined(__SSE2__)
+        if (sse2) return CopyLoops::Sse2;
+#endif
+        return CopyLoops::Scalar;
+    case 16:
+        if (avx512bw) return CopyLoops::Avx512Bw;
+        if (avx2) return CopyLoops::Avx2;
+        return CopyLoops::Scalar;
+    case 24:
+    case 32:
+        if (vbmi) return CopyLoops::Avx512Vbmi;
+        if (avx2) return CopyLoops::Avx2;
+        return CopyLoops::Scalar;
+    default:
+        (void)sse2;
+        return CopyLoops::Scalar;
+    }
+}
 
 inline uint8_t* rowAt(uint8_t* destination, long pitch, int y) {
     return destination + static_cast<ptrdiff_t>(y) * pitch;
@@ -815,7 +857,8 @@ template <class C> struct Rows {
     }
 };
 
-struct FastRows8 {
+// The straight rows are plain copies; the mirrored ones SSE2 where chosen.
+template <bool Sse2> struct FastRows8 {
     static void straight(const Convert8&, const uint8_t* s, int w, uint8_t* a) {
         std::memcpy(a, s, static_cast<size_t>(w));
     }
@@ -823,21 +866,18 @@ struct FastRows8 {
         std::memcpy(a, s, static_cast<size_t>(w));
         std::memcpy(b, s, static_cast<size_t>(w));
     }
+    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
 #if defined(__SSE2__)
-    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
-        mirroredRow8Sse2<false>(c, s, w, a, nullptr);
-    }
-    static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
-        mirroredRow8Sse2<true>(c, s, w, a, b);
-    }
-#else
-    static void mirrored(const Convert8& c, const uint8_t* s, int w, uint8_t* a) {
+        if (Sse2) return mirroredRow8Sse2<false>(c, s, w, a, nullptr);
+#endif
         Rows<Convert8>::mirrored(c, s, w, a);
     }
     static void mirrored2(const Convert8& c, const uint8_t* s, int w, uint8_t* a, uint8_t* b) {
+#if defined(__SSE2__)
+        if (Sse2) return mirroredRow8Sse2<true>(c, s, w, a, b);
+#endif
         Rows<Convert8>::mirrored2(c, s, w, a, b);
     }
-#endif
 };
 
 // One loop per display function; R supplies the row kernels of the depth.
@@ -883,30 +923,33 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
                    long pitch, int pixelDepth, const PaletteBlock& palette) {
     if (!frame || !destination || width <= 0 || height <= 0) return;
     if (display < 0 || display >= 4) display = kDisplayNormal;
+    const CopyLoops loops = Fast ? copyLoopsFor(pixelDepth, cpuFeatures()) : CopyLoops::Scalar;
     switch (pixelDepth) {
     case 8: {
         const Convert8 convert{};
 #if QUORBEL_COPY_AVX2
-        if (Fast && useAvx512()) {
+        if (loops == CopyLoops::Avx512Vbmi) {
             copyRows<Avx512FastRows8>(convert, frame, width, height, display, destination, pitch);
             break;
         }
 #endif
-        if (Fast)
-            copyRows<FastRows8>(convert, frame, width, height, display, destination, pitch);
-        else
+        if (!Fast)
             copyRows<Rows<Convert8>>(convert, frame, width, height, display, destination, pitch);
+        else if (loops == CopyLoops::Sse2)
+            copyRows<FastRows8<true>>(convert, frame, width, height, display, destination, pitch);
+        else
+            copyRows<FastRows8<false>>(convert, frame, width, height, display, destination, pitch);
         break;
     }
     case 16: {
         const Convert16 convert(palette);
 #if QUORBEL_COPY_AVX2
-        if (Fast && useAvx512()) {
+        if (loops == CopyLoops::Avx512Bw) {
             copyRows<Avx512RowFns16>(Avx512Rows16{palette.pixels16, convert}, frame, width, height,
                                      display, destination, pitch);
             break;
         }
-        if (Fast && processorHasAvx2()) {
+        if (loops == CopyLoops::Avx2) {
             copyRows<Avx2RowFns16>(Avx2Rows16(palette, convert), frame, width, height, display,
                                    destination, pitch);
             break;
@@ -918,13 +961,13 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     case 24: {
         const Convert24 convert(palette);
 #if QUORBEL_COPY_AVX2
-        if (Fast && useAvx512()) {
+        if (loops == CopyLoops::Avx512Vbmi) {
             const BytePlanes planes(palette.pixels32);
             copyRows<Avx512RowFns24>(Avx512Rows24{planes, convert}, frame, width, height, display,
                                      destination, pitch);
             break;
         }
-        if (Fast && processorHasAvx2()) {
+        if (loops == CopyLoops::Avx2) {
             copyRows<Avx2RowFns24>(Avx2Rows24{palette.pixels32, convert}, frame, width, height,
                                    display, destination, pitch);
             break;
@@ -936,13 +979,13 @@ void copyFrameWith(const uint8_t* frame, int width, int height, int display, uin
     case 32: {
         const Convert32 convert(palette);
 #if QUORBEL_COPY_AVX2
-        if (Fast && useAvx512()) {
+        if (loops == CopyLoops::Avx512Vbmi) {
             const BytePlanes planes(palette.pixels32);
             copyRows<Avx512RowFns32>(Avx512Rows32{planes, convert}, frame, width, height, display,
                                      destination, pitch);
             break;
         }
-        if (Fast && processorHasAvx2()) {
+        if (loops == CopyLoops::Avx2) {
             copyRows<Avx2RowFns32>(convert, frame, width, height, display, destination, pitch);
             break;
         }
@@ -983,16 +1026,18 @@ template <int kBytes> void widenRow(uint8_t* row, int width, int scale) {
 
 // The same for the scale the desktop full screen uses most (x2 into 32-bit pixels), in
 // 16-byte steps where they fit.
-void widenRow32By2(uint8_t* row, int width) {
+void widenRow32By2(uint8_t* row, int width, bool sse2) {
     int x = width;
 #if defined(__SSE2__)
-    while (x >= 4) {
+    while (sse2 && x >= 4) {
         x -= 4;
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 8 * x + 16),
                          _mm_unpackhi_epi32(four, four));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 8 * x), _mm_unpacklo_epi32(four, four));
     }
+#else
+    (void)sse2;
 #endif
     while (x > 0) {
         --x;
@@ -1015,10 +1060,11 @@ void copyFrameScaled(const uint8_t* frame, int width, int height, int display, u
     copyFrame(frame, width, height, display, destination, pitch * scale, pixelDepth, palette);
     if (scale == 1) return;
     const std::size_t rowBytes = std::size_t(width) * scale * bytes;
+    const bool sse2 = cpuHas(kCpuSse2);
     for (int y = 0; y < height; ++y) {
         uint8_t* row = destination + long(y) * scale * pitch;
         if (bytes == 4 && scale == 2)
-            widenRow32By2(row, width);
+            widenRow32By2(row, width, sse2);
         else if (bytes == 4)
             widenRow<4>(row, width, scale);
         else if (bytes == 3)
@@ -1031,24 +1077,15 @@ void copyFrameScaled(const uint8_t* frame, int width, int height, int display, u
     }
 }
 
-void allowFrameCopyAvx512(bool allowed) {
-#if QUORBEL_COPY_AVX2
-    avx512Allowed = allowed;
-#else
-    (void)allowed;
-#endif
+const char* frameCopyKernels() {
+    const CpuFeatures f = cpuFeatures();
+    CopyLoops widest = CopyLoops::Scalar;
+    for (int depth : {8, 16, 24, 32}) widest = std::max(widest, copyLoopsFor(depth, f));
+    return nameOf(widest);
 }
 
-const char* frameCopyKernels() {
-#if QUORBEL_COPY_AVX2
-    if (useAvx512()) return "avx512";
-    if (processorHasAvx2()) return "avx2";
-#endif
-#if defined(__SSE2__)
-    return "sse2";
-#else
-    return "scalar";
-#endif
+const char* frameCopyLoops(int pixelDepth) {
+    return nameOf(copyLoopsFor(pixelDepth, cpuFeatures()));
 }
 
 void copyCurrentFrame(uint8_t* destination, long pitch) {

@@ -28,9 +28,9 @@ void copyFrame(const uint8_t* frame, int width, int height, int display, uint8_t
                long pitch, int pixelDepth, const PaletteBlock& palette);
 
 // The same copy with plain C++ row loops only: what copyFrame does where no vector unit is
-// available (copyFrame uses SSE2 for the mirrored 8-bit rows and, where the processor has
-// it, AVX-512 for the mirrored 8-bit rows and the 16-, 24- and 32-bit rows, else AVX2 for the
-// 16- and 32-bit rows and the straight 24-bit rows). The tests check both.
+// available. copyFrame chooses its loops per copy by cpuFeatures() (base/cpu_features.h): for
+// the mirrored 8-bit rows AVX-512VBMI, else SSE2; for the 16-bit rows AVX-512BW, else AVX2; for
+// the 24- and 32-bit rows AVX-512VBMI, else AVX2. The tests check them all.
 void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
                       uint8_t* destination, long pitch, int pixelDepth,
                       const PaletteBlock& palette);
@@ -42,14 +42,11 @@ void copyFrameGeneric(const uint8_t* frame, int width, int height, int display,
 void copyFrameScaled(const uint8_t* frame, int width, int height, int display, uint8_t* destination,
                      long pitch, int pixelDepth, const PaletteBlock& palette, int scale);
 
-// "avx512", "avx2", "sse2" or "scalar": the widest loops copyFrame uses on this processor.
-// "avx512" (AVX-512BW and VBMI) covers the mirrored 8-bit rows and the 16-, 24- and 32-bit
-// rows.
+// The loops copyFrame uses now for a depth, named by the instruction sets they need:
+// "avx512vbmi", "avx512bw", "avx2", "sse2" or "scalar" ("scalar" for a depth it does not copy).
+const char* frameCopyLoops(int pixelDepth);
+// The widest of them over the four depths.
 const char* frameCopyKernels();
-
-// Whether copyFrame may use the AVX-512 rows where the processor has them (the default); off,
-// it uses the AVX2 ones, so that the tests can check both on one processor.
-void allowFrameCopyAvx512(bool allowed);
 
 // The frame loop's copy into the locked back surface: plugin.currentBuffer at frameWidth x
 // frameHeight with plugin.currentDisplay (a value outside 0..3 is corrected to 0 first),
