@@ -30,9 +30,15 @@ constexpr CpuFeatures kCpuSkylakeX =
 
 inline const std::vector<CpuShape>& cpuShapes() {
     static const std::vector<CpuShape> shapes = {
-        {"every feature", kCpuAllFeatures, "avx512bw", "avx512vbmi",
+        {"every feature",
+         kCpuAllFeatures,
+         "avx512bw",
+         "avx512vbmi",
          {"avx512vbmi", "avx512bw", "avx512vbmi", "avx512vbmi"}},
-        {"AVX-512 F+BW+VL without VBMI", kCpuSkylakeX, "avx512bw", "avx512bw",
+        {"AVX-512 F+BW+VL without VBMI",
+         kCpuSkylakeX,
+         "avx512bw",
+         "avx512bw",
          {"sse2", "avx512bw", "avx2", "avx2"}},
         {"AVX2 only", kCpuHaswell, "avx2", "avx2", {"sse2", "avx2", "avx2", "avx2"}},
         {"SSE2 only", kCpuSse2, "sse2", "sse2", {"sse2", "scalar", "scalar", "scalar"}},
@@ -71,7 +77,7 @@ inline std::vector<CpuShape> distinctCpuShapes() {
 // For the life of the object, the processor is of the shape given and the flames' loops are
 // chosen for it; the processor's own features and loops come back at its end.
 class PretendedCpu {
-public:
+  public:
     explicit PretendedCpu(CpuFeatures shape) {
         pretendCpuFeatures(shape);
         buildFlameTables();

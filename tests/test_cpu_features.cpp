@@ -8,8 +8,8 @@
 namespace {
 
 // CPUID words of real processors (the bits the features are read from).
-constexpr uint32_t kLeaf1EcxAvxFma = (1u << 0) | (1u << 9) | (1u << 12) | (1u << 19) |
-                                     (1u << 20) | (1u << 27) | (1u << 28); // ... OSXSAVE, AVX
+constexpr uint32_t kLeaf1EcxAvxFma = (1u << 0) | (1u << 9) | (1u << 12) | (1u << 19) | (1u << 20) |
+                                     (1u << 27) | (1u << 28); // ... OSXSAVE, AVX
 constexpr uint32_t kLeaf1EdxSse2 = 1u << 26;
 constexpr uint32_t kLeaf7EbxHaswell = (1u << 3) | (1u << 5) | (1u << 8); // BMI1, AVX2, BMI2
 constexpr uint32_t kLeaf7EbxSkylakeX = kLeaf7EbxHaswell | (1u << 16) | (1u << 17) | (1u << 28) |
@@ -58,7 +58,8 @@ TEST(CpuFeatures, AFeatureMissingTakesWhatBuildsOnItAlong) {
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx512Vbmi), all & ~kCpuAvx512Vbmi);
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx512Bw), all & ~(kCpuAvx512Bw | kCpuAvx512Vbmi));
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx512F), kCpuHaswell);
-    EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx2), kCpuSse4 | kCpuAvx | kCpuFma | kCpuBmi1 | kCpuBmi2);
+    EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx2),
+              kCpuSse4 | kCpuAvx | kCpuFma | kCpuBmi1 | kCpuBmi2);
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuAvx), kCpuSse4 | kCpuBmi1 | kCpuBmi2);
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuSse2), kCpuBmi1 | kCpuBmi2);
     EXPECT_EQ(cpuFeaturesWithout(all, kCpuBmi2), all & ~kCpuBmi2);

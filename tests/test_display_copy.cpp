@@ -117,8 +117,8 @@ TEST(FrameCopy, EveryDisplayAndDepthShowsTheRightSourcePixelOnAWidePitch) {
                 for (int display = 0; display < 4; ++display) {
                     SCOPED_TRACE(testing::Message()
                                  << frameCopyLoops(depth) << " loops (" << shape.name << ") "
-                                 << size[0] << "x" << size[1] << " depth " << depth
-                                 << " display " << display);
+                                 << size[0] << "x" << size[1] << " depth " << depth << " display "
+                                 << display);
                     const auto frame = randomFrame(size[0], size[1], 7u * depth + display);
                     Surface surface(size[0], size[1], depth, 13 + depth / 8);
                     copyFrame(frame.data(), size[0], size[1], display, surface.bytes.data(),
@@ -289,9 +289,8 @@ void expectScaledCopiesRepeatThePlainCopy() {
                 for (int display = 0; display < 4; ++display) {
                     if (size[0] == 640 && scale > 2) continue; // big enough at x1 and x2
                     SCOPED_TRACE(testing::Message()
-                                 << frameCopyLoops(depth) << " loops " << size[0] << "x"
-                                 << size[1] << " x" << scale << " depth " << depth << " display "
-                                 << display);
+                                 << frameCopyLoops(depth) << " loops " << size[0] << "x" << size[1]
+                                 << " x" << scale << " depth " << depth << " display " << display);
                     const auto frame = randomFrame(size[0], size[1], 11u * depth + display);
                     Surface plain(size[0], size[1], depth, 0);
                     copyFrame(frame.data(), size[0], size[1], display, plain.bytes.data(),

@@ -23,7 +23,7 @@ CpuFeatures featureOfLoops(const std::string& loops) {
 void expectLoopsInUseRunHere(const std::string& what) {
     const CpuFeatures have = cpuFeatures();
     const std::string inUse[] = {flameKernelsInUse(), frameCopyKernels(), frameCopyLoops(8),
-                                 frameCopyLoops(16), frameCopyLoops(24), frameCopyLoops(32)};
+                                 frameCopyLoops(16),  frameCopyLoops(24), frameCopyLoops(32)};
     for (const std::string& loops : inUse) {
         const CpuFeatures needed = featureOfLoops(loops);
         EXPECT_EQ(have & needed, needed)
