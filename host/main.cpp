@@ -150,7 +150,17 @@ const UINT kConfigDuringRun = WM_APP + 1;
 // top-level window with WM_DISPLAYCHANGE.
 const UINT kChangeDisplayMode = WM_APP + 2;
 
+// The mode before the first --display-mode change: the host gives it back before it ends (Wine
+// keeps the current mode for the next programs of the prefix).
+bool displayModeChanged = false;
+DEVMODEA modeBefore = {};
+
 void changeDisplayMode(const ScriptedDisplayMode& mode, int frame) {
+    if (!displayModeChanged) {
+        modeBefore.dmSize = sizeof modeBefore;
+        if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &modeBefore))
+            modeBefore.dmSize = 0;
+    }
     DEVMODEA dm = {};
     dm.dmSize = sizeof dm;
     dm.dmPelsWidth = DWORD(mode.width);
@@ -161,6 +171,7 @@ void changeDisplayMode(const ScriptedDisplayMode& mode, int frame) {
         dm.dmFields |= DM_BITSPERPEL;
     }
     const LONG result = ChangeDisplaySettingsA(&dm, 0);
+    if (result == DISP_CHANGE_SUCCESSFUL) displayModeChanged = true;
     emitEventf("display-mode frame=%d width=%d height=%d bits=%d result=%ld screen=%dx%d", frame,
                mode.width, mode.height, mode.bits, long(result), GetSystemMetrics(SM_CXSCREEN),
                GetSystemMetrics(SM_CYSCREEN));
@@ -820,6 +831,11 @@ int hostMain(int argc, char** argv) {
     for (const std::string& plugin : options.plugins) runPlugin(plugin);
 
     if (!stopDialogWatcher()) setExitCode(kExitDialog);
+    if (displayModeChanged) {
+        modeBefore.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+        emitEventf("display-mode-restored result=%ld",
+                   long(ChangeDisplaySettingsA(modeBefore.dmSize ? &modeBefore : nullptr, 0)));
+    }
     DestroyWindow(mainWindow);
     timeEndPeriod(1);
     int code = int(exitCode);
