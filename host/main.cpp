@@ -454,6 +454,8 @@ void captureFrame(const ScriptedCapture& capture, int frame) {
     HWND hwnd = pluginMainWindow();
     std::string reason = "no plug-in window";
     int width = 0, height = 0;
+    // What is on the screen, pixel for pixel, whatever the DPI of the plug-in's window.
+    PhysicalPixelsScope physical;
     if (hwnd && captureWindow(hwnd, capture.file, width, height, reason)) {
         emitEventf("capture frame=%d file=%s width=%d height=%d", frame,
                    quoteEventText(capture.file).c_str(), width, height);
@@ -633,6 +635,8 @@ void visualise(Run& run) {
 DWORD WINAPI visThread(void* param) {
     try {
         visSite.thread = GetCurrentThreadId();
+        if (options.dpiUnaware)
+            emitEventf("dpi-unaware done=%d", makeThreadDpiUnaware() ? 1 : 0);
         visualise(*static_cast<Run*>(param));
     } catch (...) {
         emitEvent("error message=\"visualisation thread failed\"");

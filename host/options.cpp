@@ -271,6 +271,8 @@ const char* hostUsage() {
            "                          twice and getModule(1) and getModule(-1) give null\n"
            "  --expect-init-fail      a failing Init is the expected outcome\n"
            "  --quit-after-failed-init  call Quit even when Init failed\n"
+           "  --dpi-unaware           run the visualisation thread DPI unaware, as players\n"
+           "                          without a DPI manifest run on Windows\n"
            "\n"
            "Player window (class \"Winamp v1.x\"):\n"
            "  --title TEXT            window title, the playlist line\n"
@@ -419,6 +421,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             o.expectInitFail = true;
         } else if (a == "--quit-after-failed-init") {
             o.quitAfterFailedInit = true;
+        } else if (a == "--dpi-unaware") {
+            o.dpiUnaware = true;
         } else if (a == "--title") {
             if (!need(i, 1)) return false;
             o.title = args[++i];

@@ -76,6 +76,7 @@ struct HostOptions {
     bool expectInitFail = false;
     bool quitAfterFailedInit = false;
     bool captureFromScreen = false;
+    bool dpiUnaware = false; // the visualisation thread is not DPI aware, like most players
     std::string logFile;
     bool help = false;
 

@@ -105,6 +105,8 @@ TEST(HostOptions, DisplayModeChangesTakeASizeAndAnOptionalDepth) {
     EXPECT_EQ(o.displayModes[0].height, 600);
     EXPECT_EQ(o.displayModes[0].bits, 0);
     EXPECT_EQ(o.displayModes[1].bits, 16);
+    EXPECT_FALSE(o.dpiUnaware);
+    EXPECT_TRUE(parse({"--dpi-unaware", "vis_a.dll"}).dpiUnaware);
     for (const char* bad : {"0:800x600", "5:800", "5:800x", "5:x600", "5:800x600x12",
                             "5:800x600x16x2", "5:0x600", "5:99999x600", "5:800X600"})
         EXPECT_NE(parseFails({"--display-mode", bad, "vis_a.dll"}).find("--display-mode"),
@@ -185,6 +187,8 @@ TEST(HostOptions, HelpStopsParsingAndNamesEveryOption) {
                                "--set-position",
                                "--capture",
                                "--capture-from-screen",
+                               "--display-mode",
+                               "--dpi-unaware",
                                "--dialog",
                                "--dialog-optional",
                                "--dialog-step",

@@ -6,6 +6,9 @@ namespace {
 using SetThreadContextFn = void*(WINAPI*)(void*);
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using GetThreadContextFn = void*(WINAPI*)();
+using AwarenessFromContextFn = int(WINAPI*)(void*);
+constexpr int kPerMonitorAwareness = 2; // DPI_AWARENESS_PER_MONITOR_AWARE
 
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 (Windows 10 1703) and _PER_MONITOR_AWARE (1607).
 void* const kPerMonitorAwareV2 = reinterpret_cast<void*>(static_cast<intptr_t>(-4));
@@ -35,6 +38,14 @@ PerMonitorDpiScope::PerMonitorDpiScope() {
 
 PerMonitorDpiScope::~PerMonitorDpiScope() {
     if (previous_) setThreadContext()(previous_);
+}
+
+bool threadPerMonitorAware() {
+    static const GetThreadContextFn get =
+        lookUp<GetThreadContextFn>("GetThreadDpiAwarenessContext");
+    static const AwarenessFromContextFn awareness =
+        lookUp<AwarenessFromContextFn>("GetAwarenessFromDpiAwarenessContext");
+    return get && awareness && awareness(get()) == kPerMonitorAwareness;
 }
 
 int windowDpi(HWND window) {

@@ -24,6 +24,9 @@ class PerMonitorDpiScope {
     void* previous_ = nullptr;
 };
 
+// True when the calling thread is per-monitor DPI aware now.
+bool threadPerMonitorAware();
+
 // The DPI of the monitor a window is on, as its coordinates see it: 96 (100 %) for a window that
 // is not per-monitor aware or where the system cannot tell.
 int windowDpi(HWND window);

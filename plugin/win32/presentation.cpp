@@ -214,14 +214,22 @@ HRESULT setupDesktopView(const DesktopPlacement& place) {
     return createTextSurface(0);
 }
 
+// The monitor's rectangle in the calling thread's coordinates: physical pixels for a thread
+// that is per-monitor DPI aware.
 MonitorArea monitorArea(HMONITOR monitor) {
     MONITORINFO info = {};
     info.cbSize = sizeof info;
+    MonitorArea area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (monitor && GetMonitorInfoA(monitor, &info))
-        return {static_cast<int>(info.rcMonitor.left), static_cast<int>(info.rcMonitor.top),
+        area = {static_cast<int>(info.rcMonitor.left), static_cast<int>(info.rcMonitor.top),
                 static_cast<int>(info.rcMonitor.right - info.rcMonitor.left),
                 static_cast<int>(info.rcMonitor.bottom - info.rcMonitor.top)};
-    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    // The test build's system at another scale (Wine reads monitors alike at every DPI).
+    const int systemDpi = testSystemDpi();
+    if (systemDpi > 0 && !threadPerMonitorAware())
+        area = {area.x * 96 / systemDpi, area.y * 96 / systemDpi, area.width * 96 / systemDpi,
+                area.height * 96 / systemDpi};
+    return area;
 }
 
 // The monitor the plug-in window is on now (it may have been moved to another one, or the

@@ -53,6 +53,11 @@ void removeTestHooks() {
     trace = nullptr;
 }
 
+int testSystemDpi() {
+    const char* dpi = std::getenv("QUORBEL_TEST_SYSTEM_DPI");
+    return dpi ? std::atoi(dpi) : 0;
+}
+
 bool testLoseSurfacesNow() {
     if (loseSurfacesAt <= 0 || renderedFrames + 1 != loseSurfacesAt) return false;
     loseSurfacesAt = 0;
@@ -87,6 +92,9 @@ long testPresentationFailure(int) {
 }
 bool testLoseSurfacesNow() {
     return false;
+}
+int testSystemDpi() {
+    return 0;
 }
 void installTestHooks() {}
 void removeTestHooks() {}

@@ -486,6 +486,32 @@ class Presentation(PluginTest):
                 self.assertEqual(shot.blocks_not_whole(left, top, width, height, scale), 0)
         self.assertEqual(self.logged_lines(), [])
 
+    def test_full_screen_on_the_desktop_at_150_percent_goes_by_physical_pixels(self):
+        # The host runs, like most players, DPI unaware: at 150 % Windows gives its threads the
+        # 1920x1080 monitor as 1280x720 (Wine does not scale: the test build plays that system).
+        # The plug-in's own window measures physical pixels and shows the frame twice, in whole
+        # pixels, not once and stretched by the system.
+        shared = self.env
+        self.addCleanup(setattr, self, "env", shared)
+        self.env = shared.for_screen("hd")
+        self.env.reset_registry()
+        self.log = os.path.join(self.env.prefix, "drive_c", "quorbel_errors.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        self.settings(dict(QUIET, Flame=3, Wave=2, Resolution=0, Log_Errors_To_File=1))
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "40", "--capture", "39:frame.bmp",
+                                          "--capture-from-screen", "--dpi-unaware"],
+                                 depth="hd", env={"QUORBEL_TEST_SYSTEM_DPI": "144"})
+        self.assertCleanRun(result, frames=40)
+        self.assertEqual(result.one("dpi-unaware")["done"], "1", result.output)
+        shot = Capture(os.path.join(player, "frame.bmp"))
+        self.assertEqual((shot.width, shot.height), (1920, 1080))
+        self.assertGreater(shot.lit(), 1000, "the frame is black")
+        self.assertEqual(shot.outside_black(320, 60, 1280, 960), 0)
+        self.assertEqual(shot.blocks_not_whole(320, 60, 1280, 960, 2), 0)
+        self.assertEqual(self.logged_lines(), [])
+
 def palette_colours(path):
     """The colours of a palette file, as 3-byte (b, g, r) strings the way a BMP stores them."""
     colours = set()
