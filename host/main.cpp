@@ -635,8 +635,7 @@ void visualise(Run& run) {
 DWORD WINAPI visThread(void* param) {
     try {
         visSite.thread = GetCurrentThreadId();
-        if (options.dpiUnaware)
-            emitEventf("dpi-unaware done=%d", makeThreadDpiUnaware() ? 1 : 0);
+        if (options.dpiUnaware) emitEventf("dpi-unaware done=%d", makeThreadDpiUnaware() ? 1 : 0);
         visualise(*static_cast<Run*>(param));
     } catch (...) {
         emitEvent("error message=\"visualisation thread failed\"");

@@ -491,7 +491,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             if (!splitFrame(args[i + 1], m.frame, mode) ||
                 !parseDisplayMode(mode, m.width, m.height, m.bits)) {
                 error = "--display-mode: expected FRAME:WIDTHxHEIGHT or FRAME:WIDTHxHEIGHTxBITS, "
-                        "got " + args[i + 1];
+                        "got " +
+                        args[i + 1];
                 return false;
             }
             o.displayModes.push_back(m);
@@ -551,8 +552,7 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
         return false;
     }
     if (o.config && (!o.keys.empty() || !o.captures.empty() || !o.titles.empty() ||
-                     !o.positions.empty() || !o.configFrames.empty() ||
-                     !o.displayModes.empty())) {
+                     !o.positions.empty() || !o.configFrames.empty() || !o.displayModes.empty())) {
         error = "--config shows the configuration only: keys, captures, titles, positions, "
                 "--config-at and --display-mode need a run";
         return false;

@@ -70,10 +70,10 @@ TEST(DesktopPlacement, FullScreenAtAScaleIsPlacedByPhysicalPixels) {
 
 TEST(DesktopPlacement, ScaleForDpiRoundsToTheNearestPixelAndTakesOddDpisAs100Percent) {
     EXPECT_EQ(scaleForDpi(640, 96), 640);
-    EXPECT_EQ(scaleForDpi(640, 120), 800);  // 125 %
-    EXPECT_EQ(scaleForDpi(480, 168), 840);  // 175 %
+    EXPECT_EQ(scaleForDpi(640, 120), 800); // 125 %
+    EXPECT_EQ(scaleForDpi(480, 168), 840); // 175 %
     EXPECT_EQ(scaleForDpi(1366, 144), 2049);
-    EXPECT_EQ(scaleForDpi(333, 144), 500);  // 499.5 rounds up
+    EXPECT_EQ(scaleForDpi(333, 144), 500); // 499.5 rounds up
     EXPECT_EQ(scaleForDpi(640, 0), 640);
     EXPECT_EQ(scaleForDpi(640, -144), 640);
     EXPECT_EQ(scaleForDpi(0, 144), 0);
@@ -99,9 +99,10 @@ TEST(DesktopPlacement, TheWindowOfTheLastResortGrowsWithTheScaleAndKeepsWholePix
         {{320, 240}, 0, {2, 0, 0, 640, 480}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.frame.width << "x" << c.frame.height << " at "
-                                        << c.dpi << " dpi");
-        const DesktopPlacement p = placeInScaledView(c.frame.width, c.frame.height, 640, 480, c.dpi);
+        SCOPED_TRACE(testing::Message()
+                     << c.frame.width << "x" << c.frame.height << " at " << c.dpi << " dpi");
+        const DesktopPlacement p =
+            placeInScaledView(c.frame.width, c.frame.height, 640, 480, c.dpi);
         EXPECT_EQ(p.scale, c.expected.scale);
         EXPECT_EQ(p.x, c.expected.x);
         EXPECT_EQ(p.y, c.expected.y);

@@ -97,8 +97,8 @@ TEST(HostOptions, RejectsBadCommandLines) {
 }
 
 TEST(HostOptions, DisplayModeChangesTakeASizeAndAnOptionalDepth) {
-    const HostOptions o = parse({"--display-mode", "30:800x600", "--display-mode",
-                                 "60:1024x768x16", "vis_a.dll"});
+    const HostOptions o =
+        parse({"--display-mode", "30:800x600", "--display-mode", "60:1024x768x16", "vis_a.dll"});
     ASSERT_EQ(o.displayModes.size(), 2u);
     EXPECT_EQ(o.displayModes[0].frame, 30);
     EXPECT_EQ(o.displayModes[0].width, 800);
@@ -112,9 +112,9 @@ TEST(HostOptions, DisplayModeChangesTakeASizeAndAnOptionalDepth) {
         EXPECT_NE(parseFails({"--display-mode", bad, "vis_a.dll"}).find("--display-mode"),
                   std::string::npos)
             << bad;
-    EXPECT_NE(parseFails({"--config", "--display-mode", "5:800x600", "vis_a.dll"})
-                  .find("need a run"),
-              std::string::npos);
+    EXPECT_NE(
+        parseFails({"--config", "--display-mode", "5:800x600", "vis_a.dll"}).find("need a run"),
+        std::string::npos);
 }
 
 TEST(HostOptions, DialogStepsGoToTheNextDialogOfTheirCaptionInOrder) {

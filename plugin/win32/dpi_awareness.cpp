@@ -24,7 +24,8 @@ template <class F> F lookUp(const char* name) {
 }
 
 SetThreadContextFn setThreadContext() {
-    static const SetThreadContextFn call = lookUp<SetThreadContextFn>("SetThreadDpiAwarenessContext");
+    static const SetThreadContextFn call =
+        lookUp<SetThreadContextFn>("SetThreadDpiAwarenessContext");
     return call;
 }
 } // namespace

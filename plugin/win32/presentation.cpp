@@ -252,7 +252,8 @@ HRESULT setupDesktopFullScreen(const MonitorArea& monitor) {
 
 HRESULT setupWindow640() {
     const int dpi = arrangeNormalWindow(visWindow(), 640, 480);
-    return setupDesktopView(placeInScaledView(plugin.frameWidth, plugin.frameHeight, 640, 480, dpi));
+    return setupDesktopView(
+        placeInScaledView(plugin.frameWidth, plugin.frameHeight, 640, 480, dpi));
 }
 
 // The client area's size.
@@ -299,8 +300,8 @@ HRESULT rebuildPresentation() {
         break;
     case PresentationWay::Window640:
         clientSize(width, height);
-        result = setupDesktopView(placeOnMonitor(plugin.frameWidth, plugin.frameHeight, width,
-                                                 height));
+        result =
+            setupDesktopView(placeOnMonitor(plugin.frameWidth, plugin.frameHeight, width, height));
         break;
     }
     // The palette object again, and the palette's pixel forms for the desktop's depth now.
@@ -577,9 +578,9 @@ void drawTextSurface(const char* text) {
         int fitted = 0;
         static const int kHeights[6] = {48, 40, 32, 24, 16, 8};
         for (int i = 0; i < 6 && !fitted; ++i) {
-            fonts[i] = CreateFontA(kHeights[i], 0, 0, 0, 400, FALSE, FALSE, FALSE,
-                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                   DEFAULT_QUALITY, VARIABLE_PITCH, typeface);
+            fonts[i] = CreateFontA(kHeights[i], 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   VARIABLE_PITCH, typeface);
             if (!fonts[i]) continue;
             HGDIOBJ previous = SelectObject(dc, fonts[i]);
             if (!original) original = previous;
