@@ -145,6 +145,38 @@ const char kPlayerClass[] = "Winamp v1.x";
 // Sent by the visualisation thread for --config-at: the main thread calls Config on the module
 // in lParam, as a player does when the user configures the plug-in during a run.
 const UINT kConfigDuringRun = WM_APP + 1;
+// Sent by the visualisation thread for --display-mode: the main thread changes the display mode
+// (the ScriptedDisplayMode in lParam), as another program would; the system tells every
+// top-level window with WM_DISPLAYCHANGE.
+const UINT kChangeDisplayMode = WM_APP + 2;
+
+// The mode before the first --display-mode change: the host gives it back before it ends (Wine
+// keeps the current mode for the next programs of the prefix).
+bool displayModeChanged = false;
+DEVMODEA modeBefore = {};
+
+void changeDisplayMode(const ScriptedDisplayMode& mode, int frame) {
+    if (!displayModeChanged) {
+        modeBefore.dmSize = sizeof modeBefore;
+        if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &modeBefore))
+            modeBefore.dmSize = 0;
+    }
+    DEVMODEA dm = {};
+    dm.dmSize = sizeof dm;
+    dm.dmPelsWidth = DWORD(mode.width);
+    dm.dmPelsHeight = DWORD(mode.height);
+    dm.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    if (mode.bits) {
+        dm.dmBitsPerPel = DWORD(mode.bits);
+        dm.dmFields |= DM_BITSPERPEL;
+    }
+    const LONG result = ChangeDisplaySettingsA(&dm, 0);
+    if (result == DISP_CHANGE_SUCCESSFUL) displayModeChanged = true;
+    emitEventf("display-mode frame=%d width=%d height=%d bits=%d result=%ld screen=%dx%d", frame,
+               mode.width, mode.height, mode.bits, long(result), GetSystemMetrics(SM_CXSCREEN),
+               GetSystemMetrics(SM_CYSCREEN));
+    if (result != DISP_CHANGE_SUCCESSFUL) setExitCode(kExitScript);
+}
 
 const char* keyMessageName(UINT message) {
     switch (message) {
@@ -181,6 +213,9 @@ LRESULT CALLBACK playerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         emitEventf("config-done frame=%d", int(wParam));
         return 0;
     }
+    case kChangeDisplayMode:
+        changeDisplayMode(*reinterpret_cast<const ScriptedDisplayMode*>(lParam), int(wParam));
+        return 0;
     case WM_USER:
         switch (lParam) {
         case 0:
@@ -419,6 +454,8 @@ void captureFrame(const ScriptedCapture& capture, int frame) {
     HWND hwnd = pluginMainWindow();
     std::string reason = "no plug-in window";
     int width = 0, height = 0;
+    // What is on the screen, pixel for pixel, whatever the DPI of the plug-in's window.
+    PhysicalPixelsScope physical;
     if (hwnd && captureWindow(hwnd, capture.file, width, height, reason)) {
         emitEventf("capture frame=%d file=%s width=%d height=%d", frame,
                    quoteEventText(capture.file).c_str(), width, height);
@@ -561,6 +598,13 @@ void visualise(Run& run) {
             break;
         }
 
+        // The mode changes on the main thread; this thread answers the WM_DISPLAYCHANGE sent
+        // to its windows meanwhile.
+        for (const ScriptedDisplayMode& m : options.displayModes)
+            if (m.frame == frame)
+                SendMessageA(mainWindow, kChangeDisplayMode, WPARAM(frame),
+                             reinterpret_cast<LPARAM>(&m));
+
         // The run waits for Config, still answering what is sent to its windows meanwhile.
         for (int at : options.configFrames)
             if (at == frame)
@@ -591,6 +635,7 @@ void visualise(Run& run) {
 DWORD WINAPI visThread(void* param) {
     try {
         visSite.thread = GetCurrentThreadId();
+        if (options.dpiUnaware) emitEventf("dpi-unaware done=%d", makeThreadDpiUnaware() ? 1 : 0);
         visualise(*static_cast<Run*>(param));
     } catch (...) {
         emitEvent("error message=\"visualisation thread failed\"");
@@ -625,6 +670,8 @@ void reportUnsentScript(int lastFrame) {
         if (k.frame > lastFrame) emitEventf("unsent kind=key frame=%d", k.frame);
     for (const ScriptedCapture& c : options.captures)
         if (c.frame > lastFrame) emitEventf("unsent kind=capture frame=%d", c.frame);
+    for (const ScriptedDisplayMode& m : options.displayModes)
+        if (m.frame > lastFrame) emitEventf("unsent kind=display-mode frame=%d", m.frame);
 }
 
 void runPlugin(const std::string& path) {
@@ -787,6 +834,11 @@ int hostMain(int argc, char** argv) {
     for (const std::string& plugin : options.plugins) runPlugin(plugin);
 
     if (!stopDialogWatcher()) setExitCode(kExitDialog);
+    if (displayModeChanged) {
+        modeBefore.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+        emitEventf("display-mode-restored result=%ld",
+                   long(ChangeDisplaySettingsA(modeBefore.dmSize ? &modeBefore : nullptr, 0)));
+    }
     DestroyWindow(mainWindow);
     timeEndPeriod(1);
     int code = int(exitCode);

@@ -45,6 +45,28 @@ bool splitFrame(const std::string& text, int& frame, std::string& rest) {
     return true;
 }
 
+// "WxH" or "WxHxBITS": sizes 1..16384, bits 8, 16, 24 or 32.
+bool parseDisplayMode(const std::string& text, int& width, int& height, int& bits) {
+    std::vector<long long> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t x = text.find('x', start);
+        long long v;
+        if (!parseNumber(text.substr(start, x == std::string::npos ? x : x - start), 1, 16384, v))
+            return false;
+        parts.push_back(v);
+        if (x == std::string::npos) break;
+        start = x + 1;
+    }
+    if (parts.size() < 2 || parts.size() > 3) return false;
+    if (parts.size() == 3 && parts[2] != 8 && parts[2] != 16 && parts[2] != 24 && parts[2] != 32)
+        return false;
+    width = int(parts[0]);
+    height = int(parts[1]);
+    bits = parts.size() == 3 ? int(parts[2]) : 0;
+    return true;
+}
+
 struct NamedKey {
     const char* name;
     int code;
@@ -249,6 +271,8 @@ const char* hostUsage() {
            "                          twice and getModule(1) and getModule(-1) give null\n"
            "  --expect-init-fail      a failing Init is the expected outcome\n"
            "  --quit-after-failed-init  call Quit even when Init failed\n"
+           "  --dpi-unaware           run the visualisation thread DPI unaware, as players\n"
+           "                          without a DPI manifest run on Windows\n"
            "\n"
            "Player window (class \"Winamp v1.x\"):\n"
            "  --title TEXT            window title, the playlist line\n"
@@ -264,6 +288,8 @@ const char* hostUsage() {
            "  --set-title FRAME:TEXT  change the player window's title\n"
            "  --set-position FRAME:MS jump the play position to MS milliseconds\n"
            "  --capture FRAME:FILE    save the plug-in window's client area as a 24-bit BMP\n"
+           "  --display-mode FRAME:WxH[xBITS]   change the display mode from the main thread\n"
+           "                          (ChangeDisplaySettings), as another program would\n"
            "  --capture-from-screen   capture from the screen instead of the window DC\n"
            "  --dialog CAPTION BUTTON press BUTTON (its text, or #ID) in the dialog or message\n"
            "                          box with that caption when it appears (a trailing *\n"
@@ -395,6 +421,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             o.expectInitFail = true;
         } else if (a == "--quit-after-failed-init") {
             o.quitAfterFailedInit = true;
+        } else if (a == "--dpi-unaware") {
+            o.dpiUnaware = true;
         } else if (a == "--title") {
             if (!need(i, 1)) return false;
             o.title = args[++i];
@@ -456,6 +484,19 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             }
             o.captures.push_back(c);
             ++i;
+        } else if (a == "--display-mode") {
+            if (!need(i, 1)) return false;
+            ScriptedDisplayMode m;
+            std::string mode;
+            if (!splitFrame(args[i + 1], m.frame, mode) ||
+                !parseDisplayMode(mode, m.width, m.height, m.bits)) {
+                error = "--display-mode: expected FRAME:WIDTHxHEIGHT or FRAME:WIDTHxHEIGHTxBITS, "
+                        "got " +
+                        args[i + 1];
+                return false;
+            }
+            o.displayModes.push_back(m);
+            ++i;
         } else if (a == "--capture-from-screen") {
             o.captureFromScreen = true;
         } else if (a == "--dialog" || a == "--dialog-optional") {
@@ -511,9 +552,9 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
         return false;
     }
     if (o.config && (!o.keys.empty() || !o.captures.empty() || !o.titles.empty() ||
-                     !o.positions.empty() || !o.configFrames.empty())) {
-        error = "--config shows the configuration only: keys, captures, titles, positions and "
-                "--config-at need a run";
+                     !o.positions.empty() || !o.configFrames.empty() || !o.displayModes.empty())) {
+        error = "--config shows the configuration only: keys, captures, titles, positions, "
+                "--config-at and --display-mode need a run";
         return false;
     }
     out = o;

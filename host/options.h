@@ -23,6 +23,14 @@ struct ScriptedPosition {
     uint32_t ms = 0;
 };
 
+// A display mode change made before that frame's Render, from the player's main thread, the way
+// another program (a game, a remote desktop, the system's display settings) changes the mode.
+struct ScriptedDisplayMode {
+    int frame = 0;
+    int width = 0, height = 0;
+    int bits = 0; // 0: the depth stays
+};
+
 struct ScriptedCapture {
     int frame = 0; // captured after this frame's Render
     std::string file;
@@ -68,6 +76,7 @@ struct HostOptions {
     bool expectInitFail = false;
     bool quitAfterFailedInit = false;
     bool captureFromScreen = false;
+    bool dpiUnaware = false; // the visualisation thread is not DPI aware, like most players
     std::string logFile;
     bool help = false;
 
@@ -75,6 +84,7 @@ struct HostOptions {
     std::vector<ScriptedTitle> titles;
     std::vector<ScriptedPosition> positions;
     std::vector<ScriptedCapture> captures;
+    std::vector<ScriptedDisplayMode> displayModes;
     std::vector<ScriptedDialog> dialogs;
 };
 

@@ -40,3 +40,30 @@ std::string hex32(unsigned long value) {
     snprintf(buffer, sizeof buffer, "0x%08lX", value);
     return buffer;
 }
+
+namespace {
+using SetThreadDpiContextFn = void*(WINAPI*)(void*);
+
+SetThreadDpiContextFn setThreadDpiContext() {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<SetThreadDpiContextFn>(reinterpret_cast<void*>(
+                        GetProcAddress(user32, "SetThreadDpiAwarenessContext")))
+                  : nullptr;
+}
+} // namespace
+
+bool makeThreadDpiUnaware() {
+    SetThreadDpiContextFn set = setThreadDpiContext();
+    // DPI_AWARENESS_CONTEXT_UNAWARE
+    return set && set(reinterpret_cast<void*>(static_cast<intptr_t>(-1))) != nullptr;
+}
+
+PhysicalPixelsScope::PhysicalPixelsScope() {
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+    if (SetThreadDpiContextFn set = setThreadDpiContext())
+        previous_ = set(reinterpret_cast<void*>(static_cast<intptr_t>(-3)));
+}
+
+PhysicalPixelsScope::~PhysicalPixelsScope() {
+    if (previous_) setThreadDpiContext()(previous_);
+}

@@ -49,6 +49,68 @@ TEST(DesktopPlacement, KnownMonitorsGetTheWholeFactorAndTheBarsExpected) {
     }
 }
 
+// A 1920x1080 monitor at 150 % reads as 1280x720 to a window that is not DPI aware, which gets the
+// 640x480 frame only once and is then stretched by the system; measured in physical pixels (a
+// per-monitor aware window) it takes the frame twice, in whole pixels.
+TEST(DesktopPlacement, FullScreenAtAScaleIsPlacedByPhysicalPixels) {
+    const int physicalWidth = scaleForDpi(1280, 144), physicalHeight = scaleForDpi(720, 144);
+    EXPECT_EQ(physicalWidth, 1920);
+    EXPECT_EQ(physicalHeight, 1080);
+    const DesktopPlacement scaledDown = placeOnMonitor(640, 480, 1280, 720);
+    EXPECT_EQ(scaledDown.scale, 1);
+    const DesktopPlacement physical = placeOnMonitor(640, 480, physicalWidth, physicalHeight);
+    EXPECT_EQ(physical.scale, 2);
+    EXPECT_EQ(physical.x, 320);
+    EXPECT_EQ(physical.y, 60);
+    EXPECT_EQ(physical.width, 1280);
+    EXPECT_EQ(physical.height, 960);
+    // 4K at 200 % reads as 1920x1080: four times in physical pixels, not two.
+    EXPECT_EQ(placeOnMonitor(640, 480, scaleForDpi(1920, 192), scaleForDpi(1080, 192)).scale, 4);
+}
+
+TEST(DesktopPlacement, ScaleForDpiRoundsToTheNearestPixelAndTakesOddDpisAs100Percent) {
+    EXPECT_EQ(scaleForDpi(640, 96), 640);
+    EXPECT_EQ(scaleForDpi(640, 120), 800); // 125 %
+    EXPECT_EQ(scaleForDpi(480, 168), 840); // 175 %
+    EXPECT_EQ(scaleForDpi(1366, 144), 2049);
+    EXPECT_EQ(scaleForDpi(333, 144), 500); // 499.5 rounds up
+    EXPECT_EQ(scaleForDpi(640, 0), 640);
+    EXPECT_EQ(scaleForDpi(640, -144), 640);
+    EXPECT_EQ(scaleForDpi(0, 144), 0);
+    // No overflow for the largest sizes a system reports.
+    EXPECT_EQ(scaleForDpi(1 << 20, 480), 5 << 20);
+}
+
+// The 640x480 window of the last resort keeps its size on the screen at every scale (a window
+// that is per-monitor aware is sized in physical pixels), and the frame in it goes by whole
+// pixels.
+TEST(DesktopPlacement, TheWindowOfTheLastResortGrowsWithTheScaleAndKeepsWholePixels) {
+    struct Case {
+        Monitor frame;
+        int dpi;
+        DesktopPlacement expected;
+    } cases[] = {
+        {{640, 480}, 96, {1, 0, 0, 640, 480}},
+        {{640, 480}, 120, {1, 80, 60, 640, 480}},   // 800x600: once, centred
+        {{640, 480}, 144, {1, 160, 120, 640, 480}}, // 960x720
+        {{640, 480}, 192, {2, 0, 0, 1280, 960}},    // exactly twice
+        {{320, 240}, 144, {3, 0, 0, 960, 720}},
+        {{320, 200}, 144, {3, 0, 60, 960, 600}},
+        {{320, 240}, 0, {2, 0, 0, 640, 480}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.frame.width << "x" << c.frame.height << " at " << c.dpi << " dpi");
+        const DesktopPlacement p =
+            placeInScaledView(c.frame.width, c.frame.height, 640, 480, c.dpi);
+        EXPECT_EQ(p.scale, c.expected.scale);
+        EXPECT_EQ(p.x, c.expected.x);
+        EXPECT_EQ(p.y, c.expected.y);
+        EXPECT_EQ(p.width, c.expected.width);
+        EXPECT_EQ(p.height, c.expected.height);
+    }
+}
+
 // On every monitor, every row's frame lies inside it, centred, scaled by the largest whole
 // factor that fits (or fitted with its aspect kept when none does).
 TEST(DesktopPlacement, EveryRowOnEveryMonitorIsCentredInsideAndAsLargeAsAllowed) {

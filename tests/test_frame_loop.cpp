@@ -137,6 +137,38 @@ TEST_F(FrameLoopTest, AFaultInAFrameStepIsCountedAndTheFrameGoesOn) {
     EXPECT_EQ(lastExceptionCode(), kExceptionAccessViolation);
 }
 
+// A text surface whose pixels cannot be read: the stamp faults while the surface is locked.
+class UnreadableTextPlatform : public FakePlatform {
+  public:
+    int locks = 0, unlocks = 0;
+    bool lockTextSurface(const uint8_t** pixels, long* pitch) override {
+        ++locks;
+        *pixels = reinterpret_cast<const uint8_t*>(const_cast<int*>(inaccessiblePage()));
+        *pitch = 0;
+        return true;
+    }
+    void unlockTextSurface() override { ++unlocks; }
+};
+
+TEST_F(FrameLoopTest, AFaultWhileTheSongTextIsStampedLeavesTheTextSurfaceUnlocked) {
+    ASSERT_NE(inaccessiblePage(), nullptr);
+    UnreadableTextPlatform unreadable;
+    settings.Show_ID3 = 1;
+    settings.Frequency_Id3_Change = 1;
+    setBass(0);
+    renderFrame(unreadable, spectrum, waveform);
+    setBass(255);
+    // The plug-in's Render has a guard of its own around the frame.
+    guarded(nullptr, 0, [&] { renderFrame(unreadable, spectrum, waveform); });
+    EXPECT_EQ(unreadable.locks, 1);
+    EXPECT_EQ(unreadable.unlocks, 1);
+    EXPECT_EQ(plugin.errorCount, 1);
+    EXPECT_EQ(lastExceptionCode(), kExceptionAccessViolation);
+    // The frame went on to the screen.
+    EXPECT_EQ(unreadable.framesShown, 2);
+    EXPECT_FALSE(plugin.songTextPending);
+}
+
 TEST_F(FrameLoopTest, TheIntroSpellsTheTitleAndEndsAfterTenSeconds) {
     settings.Show_3D_song_intro = 1;
     platform.title = "3. Ab - Cd - Winamp";

@@ -96,6 +96,27 @@ TEST(HostOptions, RejectsBadCommandLines) {
               (std::vector<int>{5, 9}));
 }
 
+TEST(HostOptions, DisplayModeChangesTakeASizeAndAnOptionalDepth) {
+    const HostOptions o =
+        parse({"--display-mode", "30:800x600", "--display-mode", "60:1024x768x16", "vis_a.dll"});
+    ASSERT_EQ(o.displayModes.size(), 2u);
+    EXPECT_EQ(o.displayModes[0].frame, 30);
+    EXPECT_EQ(o.displayModes[0].width, 800);
+    EXPECT_EQ(o.displayModes[0].height, 600);
+    EXPECT_EQ(o.displayModes[0].bits, 0);
+    EXPECT_EQ(o.displayModes[1].bits, 16);
+    EXPECT_FALSE(o.dpiUnaware);
+    EXPECT_TRUE(parse({"--dpi-unaware", "vis_a.dll"}).dpiUnaware);
+    for (const char* bad : {"0:800x600", "5:800", "5:800x", "5:x600", "5:800x600x12",
+                            "5:800x600x16x2", "5:0x600", "5:99999x600", "5:800X600"})
+        EXPECT_NE(parseFails({"--display-mode", bad, "vis_a.dll"}).find("--display-mode"),
+                  std::string::npos)
+            << bad;
+    EXPECT_NE(
+        parseFails({"--config", "--display-mode", "5:800x600", "vis_a.dll"}).find("need a run"),
+        std::string::npos);
+}
+
 TEST(HostOptions, DialogStepsGoToTheNextDialogOfTheirCaptionInOrder) {
     HostOptions o = parse({"--dialog-step", "Sheet", "page=7",
                            "--dialog-step", "Ask",   "set=1064:2",
@@ -166,6 +187,8 @@ TEST(HostOptions, HelpStopsParsingAndNamesEveryOption) {
                                "--set-position",
                                "--capture",
                                "--capture-from-screen",
+                               "--display-mode",
+                               "--dpi-unaware",
                                "--dialog",
                                "--dialog-optional",
                                "--dialog-step",

@@ -28,6 +28,17 @@ DesktopPlacement placeOnMonitor(int frameWidth, int frameHeight, int monitorWidt
     return {scale, (monitorWidth - width) / 2, (monitorHeight - height) / 2, width, height};
 }
 
+int scaleForDpi(int length, int dpi) {
+    if (dpi <= 0) dpi = 96;
+    return static_cast<int>((int64_t(length) * dpi + 48) / 96);
+}
+
+DesktopPlacement placeInScaledView(int frameWidth, int frameHeight, int viewWidth, int viewHeight,
+                                   int dpi) {
+    return placeOnMonitor(frameWidth, frameHeight, scaleForDpi(viewWidth, dpi),
+                          scaleForDpi(viewHeight, dpi));
+}
+
 int presentationWays(bool fullScreenRow, bool fullScreenOnDesktop,
                      PresentationWay ways[kMaxPresentationWays]) {
     int count = 0;

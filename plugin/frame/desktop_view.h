@@ -14,6 +14,17 @@ struct DesktopPlacement {
 DesktopPlacement placeOnMonitor(int frameWidth, int frameHeight, int monitorWidth,
                                 int monitorHeight);
 
+// A length of 100 % pixels at a monitor's dpi (96 is 100 %, 144 is 150 %), rounded to the
+// nearest pixel: the size a per-monitor DPI aware window gives what a window that is not aware
+// shows at that size, stretched by the system. A dpi of 0 or less counts as 96.
+int scaleForDpi(int length, int dpi);
+
+// The frame placed by whole pixels in a window whose client area is viewWidth x viewHeight at
+// 100 %, the window being per-monitor DPI aware on a monitor of dpi: the client area is
+// scaleForDpi of the view, and the frame gets the largest whole factor that fits it.
+DesktopPlacement placeInScaledView(int frameWidth, int frameHeight, int viewWidth, int viewHeight,
+                                   int dpi);
+
 // The ways of presenting, in the order Init tries them.
 enum class PresentationWay {
     ModeChange,        // the resolution row's full-screen display mode and flip chain

@@ -109,18 +109,22 @@ void stampSongText(FramePlatform& platform) {
     long pitch = 0;
     if (platform.lockTextSurface(&pixels, &pitch)) {
         const int bytes = platform.bytesPerPixel();
-        for (int r = 0; r < textHeight; ++r) {
-            const uint8_t* row = pixels + static_cast<long>(r) * pitch;
-            uint8_t* out = plugin.currentBuffer + static_cast<long>(y + r) * width + x;
-            for (int c = 0; c < textWidth; ++c) {
-                const uint8_t* pixel = row + c * bytes;
-                for (int b = 0; b < bytes; ++b)
-                    if (pixel[b]) {
-                        out[c] = 255;
-                        break;
-                    }
+        // The surface is unlocked whatever the stamp ran into: a surface left locked fails
+        // every later lock.
+        guarded(kSource, __LINE__, [&] {
+            for (int r = 0; r < textHeight; ++r) {
+                const uint8_t* row = pixels + static_cast<long>(r) * pitch;
+                uint8_t* out = plugin.currentBuffer + static_cast<long>(y + r) * width + x;
+                for (int c = 0; c < textWidth; ++c) {
+                    const uint8_t* pixel = row + c * bytes;
+                    for (int b = 0; b < bytes; ++b)
+                        if (pixel[b]) {
+                            out[c] = 255;
+                            break;
+                        }
+                }
             }
-        }
+        });
         platform.unlockTextSurface();
     }
     plugin.songTextPending = false;

@@ -39,9 +39,10 @@ int bassLevel(const uint8_t spectrum[2][576]);
 // analyser mode).
 void renderFrame(FramePlatform& platform, uint8_t spectrum[2][576], uint8_t waveform[2][576]);
 
-// A test seam: when set, called inside the guarded flame and wave steps (a test build uses it
-// to inject faults). Null in normal use.
-enum class FrameStep { Flame, Wave };
+// A test seam: when set, called inside the guarded flame and wave steps and, by the platform,
+// inside the frame copy while the back surface is locked (a test build uses it to inject
+// faults). Null in normal use.
+enum class FrameStep { Flame, Wave, Copy };
 extern void (*frameFaultHook)(FrameStep step);
 
 // Shows text over the frame, in the place of the effect information, for the first

@@ -2,12 +2,16 @@
 
 #include "effects/effects.h"
 #include "base/instance.h"
+#include "base/guard.h"
 #include "base/random.h"
 #include "frame/ddraw_errors.h"
 #include "frame/desktop_view.h"
 #include "frame/display_copy.h"
 #include "media/palettes.h"
 #include "media/pixel_format.h"
+#include "frame/frame_loop.h"
+#include "win32/dpi_awareness.h"
+#include "win32/test_hooks.h"
 
 #include <windows.h>
 #include <ddraw.h>
@@ -16,6 +20,8 @@
 #include <cstring>
 
 namespace {
+const char kSource[] = "quorbel_plugin";
+
 IDirectDraw* directDraw = nullptr;
 IDirectDrawSurface* primarySurface = nullptr;
 IDirectDrawSurface* backSurface = nullptr;
@@ -39,6 +45,62 @@ HWND visWindow() {
 template <class T> void release(T*& object) {
     if (object) object->Release();
     object = nullptr;
+}
+
+// Surfaces the test build has made report lost (QUORBEL_TEST_LOSE_SURFACES_AT): each answers
+// DDERR_SURFACELOST, as DirectDraw answers for a lost surface, until it is restored.
+IDirectDrawSurface* markedLost[3] = {};
+
+bool isMarkedLost(IDirectDrawSurface* surface) {
+    if (!surface) return false;
+    for (IDirectDrawSurface* marked : markedLost)
+        if (marked == surface) return true;
+    return false;
+}
+
+void unmarkLost(IDirectDrawSurface* surface) {
+    for (IDirectDrawSurface*& marked : markedLost)
+        if (marked == surface) marked = nullptr;
+}
+
+void clearLostMarks() {
+    for (IDirectDrawSurface*& marked : markedLost) marked = nullptr;
+}
+
+void markEverySurfaceLost() {
+    markedLost[0] = primarySurface;
+    markedLost[1] = backSurface;
+    markedLost[2] = textSurface;
+}
+
+// The surface calls of the frame, through the test build's lost marks.
+HRESULT lockSurface(IDirectDrawSurface* surface, DDSURFACEDESC* desc, DWORD flags) {
+    if (isMarkedLost(surface)) return DDERR_SURFACELOST;
+    return surface->Lock(nullptr, desc, flags, nullptr);
+}
+
+HRESULT getSurfaceDC(IDirectDrawSurface* surface, HDC* dc) {
+    if (isMarkedLost(surface)) return DDERR_SURFACELOST;
+    return surface->GetDC(dc);
+}
+
+HRESULT blt(IDirectDrawSurface* target, RECT* targetRect, IDirectDrawSurface* source,
+            RECT* sourceRect, DWORD flags, DDBLTFX* effects) {
+    if (isMarkedLost(target) || isMarkedLost(source)) return DDERR_SURFACELOST;
+    return target->Blt(targetRect, source, sourceRect, flags, effects);
+}
+
+HRESULT flip(IDirectDrawSurface* surface) {
+    if (isMarkedLost(surface)) return DDERR_SURFACELOST;
+    return surface->Flip(nullptr, 0);
+}
+
+// Restoring a flip chain's primary surface restores its back buffer with it.
+HRESULT restoreSurface(IDirectDrawSurface* surface) {
+    unmarkLost(surface);
+    if (surface == primarySurface && presentedWay == PresentationWay::ModeChange)
+        unmarkLost(backSurface);
+    return surface->Restore();
 }
 
 DDSURFACEDESC describe(DWORD flags, DWORD caps) {
@@ -105,37 +167,42 @@ HRESULT createBackSurface(int width, int height) {
     return directDraw->CreateSurface(&backDesc, &backSurface, nullptr);
 }
 
-// Sizes the window so that its client area is width x height, with the frame and caption of a
-// normal window (a full-screen popup that falls back becomes one).
-void arrangeNormalWindow(HWND window, int width, int height) {
+// Sizes the window so that its client area is width x height at 100 %, grown by the DPI of its
+// monitor for a per-monitor aware window, with the frame and caption of a normal window (a
+// full-screen popup that falls back becomes one). The DPI it was sized for.
+int arrangeNormalWindow(HWND window, int width, int height) {
     if (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & WS_POPUP) {
         SetWindowLongA(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
         SetWindowLongA(window, GWL_EXSTYLE, 0);
         SetWindowTextA(window, "Quorbel-4-MODPlug");
     }
-    RECT rect = {0, 0, width, height};
-    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
-                       GetMenu(window) != nullptr,
-                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    const int dpi = windowDpi(window);
+    RECT rect = {0, 0, scaleForDpi(width, dpi), scaleForDpi(height, dpi)};
+    adjustWindowRectForDpi(rect, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+                           GetMenu(window) != nullptr,
+                           static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)), dpi);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return dpi;
 }
 
-HRESULT setupWindowed() {
-    HWND window = visWindow();
-    arrangeNormalWindow(window, plugin.frameWidth, plugin.frameHeight);
-    HRESULT result = createClippedPrimary(window);
+HRESULT createWindowedSurfaces() {
+    HRESULT result = createClippedPrimary(visWindow());
     if (result != DD_OK) return result;
     result = createBackSurface(plugin.frameWidth, plugin.frameHeight);
     if (result != DD_OK) return result;
     return createTextSurface(0);
 }
 
-// The frame shown scaled in a view of viewWidth x viewHeight (the client area), at the desktop's
-// depth, the rest black.
-HRESULT setupDesktopView(int viewWidth, int viewHeight) {
+HRESULT setupWindowed() {
+    arrangeNormalWindow(visWindow(), plugin.frameWidth, plugin.frameHeight);
+    return createWindowedSurfaces();
+}
+
+// The frame shown at its place in the client area, at the desktop's depth, the rest black.
+HRESULT setupDesktopView(const DesktopPlacement& place) {
     if (!checkDesktopFormat()) return DDERR_INVALIDPIXELFORMAT;
-    placement = placeOnMonitor(plugin.frameWidth, plugin.frameHeight, viewWidth, viewHeight);
+    placement = place;
     if (placement.width <= 0 || placement.height <= 0) return DDERR_INVALIDRECT;
     const int scale = placement.scale >= 1 ? placement.scale : 1;
     backWidth = plugin.frameWidth * scale;
@@ -147,8 +214,31 @@ HRESULT setupDesktopView(int viewWidth, int viewHeight) {
     return createTextSurface(0);
 }
 
-HRESULT setupDesktopFullScreen() {
-    const MonitorArea monitor = playerMonitor();
+// The monitor's rectangle in the calling thread's coordinates: physical pixels for a thread
+// that is per-monitor DPI aware.
+MonitorArea monitorArea(HMONITOR monitor) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    MonitorArea area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (monitor && GetMonitorInfoA(monitor, &info))
+        area = {static_cast<int>(info.rcMonitor.left), static_cast<int>(info.rcMonitor.top),
+                static_cast<int>(info.rcMonitor.right - info.rcMonitor.left),
+                static_cast<int>(info.rcMonitor.bottom - info.rcMonitor.top)};
+    // The test build's system at another scale (Wine reads monitors alike at every DPI).
+    const int systemDpi = testSystemDpi();
+    if (systemDpi > 0 && !threadPerMonitorAware())
+        area = {area.x * 96 / systemDpi, area.y * 96 / systemDpi, area.width * 96 / systemDpi,
+                area.height * 96 / systemDpi};
+    return area;
+}
+
+// The monitor the plug-in window is on now (it may have been moved to another one, or the
+// monitor it was on may have gone).
+MonitorArea windowMonitor() {
+    return monitorArea(MonitorFromWindow(visWindow(), MONITOR_DEFAULTTONEAREST));
+}
+
+HRESULT setupDesktopFullScreen(const MonitorArea& monitor) {
     HWND window = visWindow();
     if (!(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & WS_POPUP)) {
         SetWindowLongA(window, GWL_STYLE, WS_POPUP | WS_VISIBLE);
@@ -156,12 +246,119 @@ HRESULT setupDesktopFullScreen() {
     }
     SetWindowPos(window, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height,
                  SWP_FRAMECHANGED | SWP_SHOWWINDOW);
-    return setupDesktopView(monitor.width, monitor.height);
+    return setupDesktopView(
+        placeOnMonitor(plugin.frameWidth, plugin.frameHeight, monitor.width, monitor.height));
 }
 
 HRESULT setupWindow640() {
-    arrangeNormalWindow(visWindow(), 640, 480);
-    return setupDesktopView(640, 480);
+    const int dpi = arrangeNormalWindow(visWindow(), 640, 480);
+    return setupDesktopView(
+        placeInScaledView(plugin.frameWidth, plugin.frameHeight, 640, 480, dpi));
+}
+
+// The client area's size.
+void clientSize(int& width, int& height) {
+    RECT client = {};
+    GetClientRect(visWindow(), &client);
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lost surfaces and display changes. A lock screen, a UAC prompt, a monitor that slept or another
+// program's mode change leaves DirectDraw's surfaces lost: each one that reports lost is restored
+// before the frame is written. Where a restore cannot bring it back (the display mode is no
+// longer the one it was made for) and after a display change, the way of showing is set up anew
+// for the display as it is now: the monitor's new size, the desktop's new depth.
+
+bool rebuildPending = false;
+// Frames to wait before the next attempt after a set-up that failed (the display may be
+// unavailable for a while: a lock screen, a monitor switched off).
+int rebuildWait = 0;
+constexpr int kRebuildRetryFrames = 25;
+
+// Sets up the current way again. The window stays; for a window its size stays as the user left
+// it, and the frame is placed in the client area as it is.
+HRESULT rebuildPresentation() {
+    clearLostMarks();
+    release(screenPalette);
+    release(textSurface);
+    release(backSurface);
+    release(primarySurface);
+    windowMoved = true;
+    HRESULT result = DDERR_UNSUPPORTED;
+    int width = 0, height = 0;
+    switch (presentedWay) {
+    case PresentationWay::ModeChange:
+        result = setupFullScreen();
+        break;
+    case PresentationWay::DesktopFullScreen:
+        result = setupDesktopFullScreen(windowMonitor());
+        break;
+    case PresentationWay::Window:
+        result = checkDesktopFormat() ? createWindowedSurfaces() : DDERR_INVALIDPIXELFORMAT;
+        break;
+    case PresentationWay::Window640:
+        clientSize(width, height);
+        result =
+            setupDesktopView(placeOnMonitor(plugin.frameWidth, plugin.frameHeight, width, height));
+        break;
+    }
+    // The palette object again, and the palette's pixel forms for the desktop's depth now.
+    if (result == DD_OK) result = applyPalette();
+    // The set-up's own moves of the window ask for nothing more.
+    rebuildPending = false;
+    if (result != DD_OK) {
+        release(screenPalette);
+        release(textSurface);
+        release(backSurface);
+        release(primarySurface);
+    }
+    return result;
+}
+
+bool isLost(IDirectDrawSurface* surface) {
+    return isMarkedLost(surface) || surface->IsLost() == DDERR_SURFACELOST;
+}
+
+// Before each frame copy: restores what reports lost, and sets the way up anew where that is
+// needed. False when there is nothing to show this frame.
+bool recoverSurfaces() {
+    if (testLoseSurfacesNow()) markEverySurfaceLost();
+    if (!rebuildPending && primarySurface) {
+        // A flip chain's back buffer comes back with its primary surface.
+        IDirectDrawSurface* const surfaces[] = {
+            primarySurface, presentedWay == PresentationWay::ModeChange ? nullptr : backSurface,
+            textSurface};
+        for (IDirectDrawSurface* surface : surfaces) {
+            if (!surface || !isLost(surface)) continue;
+            const HRESULT result = restoreSurface(surface);
+            if (result == DDERR_WRONGMODE) {
+                rebuildPending = true;
+                break;
+            }
+            // Not now (the lock screen is still up): again with the next frame.
+            if (result != DD_OK) return false;
+            if (surface == textSurface) {
+                DDBLTFX fill = {};
+                fill.dwSize = sizeof fill;
+                blt(textSurface, nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+            }
+        }
+        if (!rebuildPending) return true;
+    }
+    if (rebuildWait > 0) {
+        --rebuildWait;
+        return false;
+    }
+    // The display mode is changed back only while the plug-in's window is in front: another
+    // program that took the display keeps it.
+    if (presentedWay == PresentationWay::ModeChange && GetForegroundWindow() != visWindow())
+        return false;
+    rebuildPending = false;
+    if (rebuildPresentation() == DD_OK) return true;
+    rebuildWait = kRebuildRetryFrames;
+    return false;
 }
 
 // Black over the client area outside the frame's place: the window's background is never
@@ -182,7 +379,7 @@ void fillBars(const RECT& client) {
     for (const RECT& bar : bars) {
         if (bar.right <= bar.left || bar.bottom <= bar.top) continue;
         RECT area = bar;
-        primarySurface->Blt(&area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+        blt(primarySurface, &area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
     }
 }
 
@@ -208,35 +405,38 @@ bool checkDesktopFormat() {
 
 MonitorArea playerMonitor() {
     HWND player = static_cast<HWND>(plugin.parentWindow);
-    HMONITOR monitor = MonitorFromWindow(player ? player : visWindow(), MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (monitor && GetMonitorInfoA(monitor, &info))
-        return {static_cast<int>(info.rcMonitor.left), static_cast<int>(info.rcMonitor.top),
-                static_cast<int>(info.rcMonitor.right - info.rcMonitor.left),
-                static_cast<int>(info.rcMonitor.bottom - info.rcMonitor.top)};
-    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return monitorArea(MonitorFromWindow(player ? player : visWindow(), MONITOR_DEFAULTTOPRIMARY));
 }
 
 long setupPresentation(PresentationWay way) {
     windowMoved = true;
     presentedWay = way;
     placement = {};
+    HRESULT result = DDERR_UNSUPPORTED;
     switch (way) {
     case PresentationWay::ModeChange:
-        return setupFullScreen();
+        result = setupFullScreen();
+        break;
     case PresentationWay::DesktopFullScreen:
-        return setupDesktopFullScreen();
+        result = setupDesktopFullScreen(playerMonitor());
+        break;
     case PresentationWay::Window:
-        return setupWindowed();
+        result = setupWindowed();
+        break;
     case PresentationWay::Window640:
-        return setupWindow640();
+        result = setupWindow640();
+        break;
     }
-    return DDERR_UNSUPPORTED;
+    // What the set-up itself changed (the window's place, a mode given back by a way that
+    // failed before) needs no second set-up.
+    rebuildPending = false;
+    rebuildWait = 0;
+    return result;
 }
 
 void abandonPresentation() {
     const bool modeChanged = presentedWay == PresentationWay::ModeChange;
+    clearLostMarks();
     release(screenPalette);
     release(textSurface);
     release(backSurface);
@@ -248,6 +448,8 @@ void abandonPresentation() {
 }
 
 long setDisplayPalette(const PaletteBlock& palette) {
+    // Surfaces that are being set up anew get the palette with their set-up.
+    if (!primarySurface) return DD_OK;
     bool created = false;
     if (!screenPalette) {
         PALETTEENTRY entries[256];
@@ -259,9 +461,11 @@ long setDisplayPalette(const PaletteBlock& palette) {
     }
     if (pixelFormat.pixelDepth != 8) return DD_OK;
     if (created) {
-        const HRESULT result = primarySurface->SetPalette(screenPalette);
+        const HRESULT result = isMarkedLost(primarySurface)
+                                   ? DDERR_SURFACELOST
+                                   : primarySurface->SetPalette(screenPalette);
         if (result == DDERR_SURFACELOST) {
-            primarySurface->Restore();
+            restoreSurface(primarySurface);
             return DDERR_SURFACELOST;
         }
         return result;
@@ -273,28 +477,39 @@ long setDisplayPalette(const PaletteBlock& palette) {
 
 void presentFrameCopy() {
     if (plugin.currentDisplay < 0 || plugin.currentDisplay > 3) plugin.currentDisplay = 0;
+    if (!recoverSurfaces()) return;
     if (!backSurface || !currentPaletteEntries) return;
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
-    if (backSurface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
-    if (placement.scale > 1)
-        copyFrameScaled(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
-                        plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface), desc.lPitch,
-                        pixelFormat.pixelDepth, *currentPaletteEntries, placement.scale);
-    else
-        copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
-                  plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface), desc.lPitch,
-                  pixelFormat.pixelDepth, *currentPaletteEntries);
+    if (lockSurface(backSurface, &desc, DDLOCK_WAIT) != DD_OK) return;
+    // A fault in the copy must not leave the surface locked: every later Lock, GetDC and Blt
+    // would fail for the rest of the run. The copy has a guard of its own, and the unlock
+    // comes after it whatever happened.
+    guarded(kSource, __LINE__, [&] {
+        if (frameFaultHook) frameFaultHook(FrameStep::Copy);
+        if (placement.scale > 1)
+            copyFrameScaled(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
+                            plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface),
+                            desc.lPitch, pixelFormat.pixelDepth, *currentPaletteEntries,
+                            placement.scale);
+        else
+            copyFrame(plugin.currentBuffer, plugin.frameWidth, plugin.frameHeight,
+                      plugin.currentDisplay, static_cast<uint8_t*>(desc.lpSurface), desc.lPitch,
+                      pixelFormat.pixelDepth, *currentPaletteEntries);
+    });
     backSurface->Unlock(nullptr);
 }
 
 void presentOverlay(const char* text) {
     if (!backSurface) return;
     HDC dc = nullptr;
-    if (backSurface->GetDC(&dc) != DD_OK) return;
-    SetBkColor(dc, 0);
-    SetTextColor(dc, 0xFFFFFF);
-    TextOutA(dc, 0, 0, text, static_cast<int>(std::strlen(text)));
+    if (getSurfaceDC(backSurface, &dc) != DD_OK) return;
+    // The surface's device context locks it: it is released whatever the drawing did.
+    guarded(kSource, __LINE__, [&] {
+        SetBkColor(dc, 0);
+        SetTextColor(dc, 0xFFFFFF);
+        TextOutA(dc, 0, 0, text, static_cast<int>(std::strlen(text)));
+    });
     backSurface->ReleaseDC(dc);
 }
 
@@ -303,9 +518,9 @@ void presentShow() {
     if (presentedWay == PresentationWay::ModeChange) {
         // A surface still drawing is flipped again, a bounded number of times.
         for (int attempt = 0; attempt < 1000; ++attempt) {
-            const HRESULT result = primarySurface->Flip(nullptr, 0);
+            const HRESULT result = flip(primarySurface);
             if (result == DDERR_WASSTILLDRAWING) continue;
-            if (result == DDERR_SURFACELOST) primarySurface->Restore();
+            if (result == DDERR_SURFACELOST) restoreSurface(primarySurface);
             break;
         }
         return;
@@ -326,17 +541,16 @@ void presentShow() {
     if (desktopView) fillBars(clientRect);
     RECT source = {0, 0, desktopView ? backWidth : plugin.frameWidth,
                    desktopView ? backHeight : plugin.frameHeight};
-    if (primarySurface->Blt(&destRect, backSurface, &source, DDBLT_WAIT, nullptr) ==
+    if (blt(primarySurface, &destRect, backSurface, &source, DDBLT_WAIT, nullptr) ==
         DDERR_SURFACELOST)
-        primarySurface->Restore();
+        restoreSurface(primarySurface);
 }
 
 bool lockTextSurface(const uint8_t** pixels, long* pitch) {
     if (!textSurface) return false;
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
-    if (textSurface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK)
-        return false;
+    if (lockSurface(textSurface, &desc, DDLOCK_WAIT | DDLOCK_READONLY) != DD_OK) return false;
     *pixels = static_cast<const uint8_t*>(desc.lpSurface);
     *pitch = desc.lPitch;
     return true;
@@ -352,30 +566,34 @@ void drawTextSurface(const char* text) {
     DDBLTFX fill = {};
     fill.dwSize = sizeof fill;
     fill.dwFillColor = 0;
-    textSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+    blt(textSurface, nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
     HDC dc = nullptr;
-    if (textSurface->GetDC(&dc) != DD_OK) return;
+    if (getSurfaceDC(textSurface, &dc) != DD_OK) return;
     const int length = static_cast<int>(std::strlen(text));
-    HFONT fonts[6] = {};
-    HGDIOBJ original = nullptr;
-    int fitted = 0;
-    static const int kHeights[6] = {48, 40, 32, 24, 16, 8};
-    for (int i = 0; i < 6 && !fitted; ++i) {
-        fonts[i] = CreateFontA(kHeights[i], 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               VARIABLE_PITCH, typeface);
-        if (!fonts[i]) continue;
-        HGDIOBJ previous = SelectObject(dc, fonts[i]);
-        if (!original) original = previous;
-        SIZE extent = {};
-        GetTextExtentPointA(dc, text, length, &extent);
-        if (extent.cx <= plugin.textSurfaceWidth) fitted = kHeights[i];
-    }
-    if (fitted >= 16) {
-        SetTextColor(dc, 0xFFFFFF);
-        SetBkColor(dc, 0);
-        TextOutA(dc, 0, 0, text, length);
-    }
+    // Changed inside the guard and read after it.
+    HFONT volatile fonts[6] = {};
+    HGDIOBJ volatile original = nullptr;
+    // The surface's device context locks it: it is released whatever the drawing did.
+    guarded(kSource, __LINE__, [&] {
+        int fitted = 0;
+        static const int kHeights[6] = {48, 40, 32, 24, 16, 8};
+        for (int i = 0; i < 6 && !fitted; ++i) {
+            fonts[i] = CreateFontA(kHeights[i], 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   VARIABLE_PITCH, typeface);
+            if (!fonts[i]) continue;
+            HGDIOBJ previous = SelectObject(dc, fonts[i]);
+            if (!original) original = previous;
+            SIZE extent = {};
+            GetTextExtentPointA(dc, text, length, &extent);
+            if (extent.cx <= plugin.textSurfaceWidth) fitted = kHeights[i];
+        }
+        if (fitted >= 16) {
+            SetTextColor(dc, 0xFFFFFF);
+            SetBkColor(dc, 0);
+            TextOutA(dc, 0, 0, text, length);
+        }
+    });
     if (original) SelectObject(dc, original);
     textSurface->ReleaseDC(dc);
     for (HFONT font : fonts)
@@ -387,6 +605,7 @@ int presentationBytesPerPixel() {
 }
 
 void releasePresentation() {
+    clearLostMarks();
     release(screenPalette);
     release(textSurface);
     release(backSurface);
@@ -396,6 +615,43 @@ void releasePresentation() {
 
 void markWindowMoved() {
     windowMoved = true;
+    // Full screen on the desktop covers the monitor it is on: moved to another one (or resized
+    // by the system), it is placed anew over that one.
+    if (presentedWay != PresentationWay::DesktopFullScreen || !primarySurface) return;
+    // Minimised (the desktop shown), it stays so.
+    if (IsIconic(visWindow())) return;
+    RECT window = {};
+    GetWindowRect(visWindow(), &window);
+    const MonitorArea monitor = windowMonitor();
+    if (window.left != monitor.x || window.top != monitor.y ||
+        window.right - window.left != monitor.width || window.bottom - window.top != monitor.height)
+        rebuildPending = true;
+}
+
+void presentationDisplayChanged() {
+    // The flip chain's own mode changes come here too; a change by another program leaves its
+    // surfaces lost, which the next frame finds.
+    if (presentedWay != PresentationWay::ModeChange) rebuildPending = true;
+}
+
+void presentationDpiChanged(const RECT* suggested) {
+    switch (presentedWay) {
+    case PresentationWay::ModeChange:
+        return;
+    case PresentationWay::DesktopFullScreen:
+        rebuildPending = true;
+        return;
+    case PresentationWay::Window:
+    case PresentationWay::Window640:
+        // A per-monitor aware window takes the size the system suggests for the new DPI.
+        if (suggested)
+            SetWindowPos(visWindow(), nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        windowMoved = true;
+        if (presentedWay == PresentationWay::Window640) rebuildPending = true;
+        return;
+    }
 }
 
 void directDrawErrorText(long code, char* buffer, unsigned size) {

@@ -28,7 +28,8 @@ long setupPresentation(PresentationWay way);
 void abandonPresentation();
 // The display side of applyPalette.
 long setDisplayPalette(const PaletteBlock& palette);
-// Frame loop steps.
+// Frame loop steps. The frame copy first restores the surfaces that report lost, and sets the
+// way of showing up anew where that cannot bring them back or the display changed.
 void presentFrameCopy();
 void presentOverlay(const char* text);
 void presentShow();
@@ -38,7 +39,15 @@ void drawTextSurface(const char* text);
 int presentationBytesPerPixel();
 // Releases the palette object, the surfaces and the DirectDraw object (Quit).
 void releasePresentation();
-// Set when the window moved or changed size.
+// The window moved or changed size (WM_MOVE, WM_SIZE): the blit's target is read anew, and full
+// screen on the desktop that is no longer exactly over its monitor is placed anew.
 void markWindowMoved();
+// The display changed (WM_DISPLAYCHANGE: another size or depth, a monitor added or gone): the
+// next frame sets the way of showing up anew for the display as it is.
+void presentationDisplayChanged();
+// The window's monitor has another DPI (WM_DPICHANGED), with the window rectangle the system
+// suggests for it (may be null): windows take it, and the frame is placed anew.
+struct tagRECT;
+void presentationDpiChanged(const tagRECT* suggested);
 // The text of a DirectDraw result for messages.
 void directDrawErrorText(long code, char* buffer, unsigned size);

@@ -8,6 +8,7 @@
 #include "base/instance.h"
 #include "media/palettes.h"
 #include "base/paths.h"
+#include "win32/dpi_awareness.h"
 #include "win32/plugin_lifecycle.h"
 #include "win32/presentation.h"
 #include "base/random.h"
@@ -225,19 +226,24 @@ int initRun(winampVisModule* module) {
     PresentationWay ways[kMaxPresentationWays];
     const int wayCount =
         presentationWays(plugin.windowMode == 0, settings.Fullscreen_On_Desktop != 0, ways);
-    HWND window = createVisWindow(module, ways[0]);
-    if (!window) {
-        MessageBoxA(static_cast<HWND>(plugin.parentWindow), "Error creating window", "Error",
-                    MB_OK);
-        return failInit();
-    }
-    plugin.visWindow = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(module));
-    ShowWindow(window, SW_SHOWNORMAL);
-    plugin.playerWindow = FindWindowA(kPlayerClass, nullptr);
-
     long result = created;
-    if (result == 0) result = presentFirstWorkingWay(ways, wayCount);
+    {
+        // The window is made per-monitor DPI aware (it keeps the awareness it is created
+        // with), and the set-up measures its monitor in physical pixels. The dialogs before and
+        // the messages after are the player's.
+        PerMonitorDpiScope dpiAware;
+        HWND window = createVisWindow(module, ways[0]);
+        if (!window) {
+            MessageBoxA(static_cast<HWND>(plugin.parentWindow), "Error creating window", "Error",
+                        MB_OK);
+            return failInit();
+        }
+        plugin.visWindow = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(module));
+        ShowWindow(window, SW_SHOWNORMAL);
+        plugin.playerWindow = FindWindowA(kPlayerClass, nullptr);
+        if (result == 0) result = presentFirstWorkingWay(ways, wayCount);
+    }
     if (result != 0) {
         reportDirectDrawFailure(result);
         return failInit();
@@ -254,6 +260,8 @@ int init(winampVisModule* module) {
 }
 
 int render(winampVisModule* module) {
+    // The window's coordinates in the window's own terms (physical pixels).
+    PerMonitorDpiScope dpiAware;
     // The frame loop guards its own risky steps; this outer guard keeps a fault in any other
     // step from reaching the host.
     guarded(kSource, __LINE__,

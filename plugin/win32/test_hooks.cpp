@@ -12,11 +12,15 @@
 namespace {
 FrameStep faultStep = FrameStep::Flame;
 volatile int faultsLeft = 0;
+int faultFrom = 1;
+int loseSurfacesAt = 0;
 std::FILE* trace = nullptr;
 int tracedFrames = 0;
+// Frames rendered since Init; the frame being rendered is one more.
+int renderedFrames = 0;
 
 void injectFault(FrameStep step) {
-    if (step != faultStep || faultsLeft <= 0) return;
+    if (step != faultStep || faultsLeft <= 0 || renderedFrames + 1 < faultFrom) return;
     --faultsLeft;
     volatile int* nowhere = nullptr;
     *nowhere = 1;
@@ -24,15 +28,22 @@ void injectFault(FrameStep step) {
 } // namespace
 
 void installTestHooks() {
+    renderedFrames = 0;
     if (const char* file = std::getenv("QUORBEL_TEST_TRACE")) {
         trace = std::fopen(file, "a");
         tracedFrames = 0;
     }
+    const char* lose = std::getenv("QUORBEL_TEST_LOSE_SURFACES_AT");
+    loseSurfacesAt = lose ? std::atoi(lose) : 0;
     const char* which = std::getenv("QUORBEL_TEST_FAULT");
     if (!which) return;
-    faultStep = std::strcmp(which, "wave") == 0 ? FrameStep::Wave : FrameStep::Flame;
+    faultStep = std::strcmp(which, "wave") == 0   ? FrameStep::Wave
+                : std::strcmp(which, "copy") == 0 ? FrameStep::Copy
+                                                  : FrameStep::Flame;
     const char* frames = std::getenv("QUORBEL_TEST_FAULT_FRAMES");
     faultsLeft = frames ? std::atoi(frames) : 1 << 30;
+    const char* from = std::getenv("QUORBEL_TEST_FAULT_AT");
+    faultFrom = from ? std::atoi(from) : 1;
     frameFaultHook = injectFault;
 }
 
@@ -42,7 +53,19 @@ void removeTestHooks() {
     trace = nullptr;
 }
 
+int testSystemDpi() {
+    const char* dpi = std::getenv("QUORBEL_TEST_SYSTEM_DPI");
+    return dpi ? std::atoi(dpi) : 0;
+}
+
+bool testLoseSurfacesNow() {
+    if (loseSurfacesAt <= 0 || renderedFrames + 1 != loseSurfacesAt) return false;
+    loseSurfacesAt = 0;
+    return true;
+}
+
 void traceFrame() {
+    ++renderedFrames;
     if (!trace) return;
     std::fprintf(trace, "frame=%d level=%d wave=%d flame=%d display=%d palette=%d translation=%d\n",
                  ++tracedFrames, plugin.beatLevel, plugin.currentWave, plugin.currentFlame,
@@ -65,6 +88,12 @@ long testPresentationFailure(int way) {
 }
 #else
 long testPresentationFailure(int) {
+    return 0;
+}
+bool testLoseSurfacesNow() {
+    return false;
+}
+int testSystemDpi() {
     return 0;
 }
 void installTestHooks() {}

@@ -7,6 +7,8 @@
 
 namespace {
 const char kSource[] = "quorbel_plugin";
+// WM_DPICHANGED (Windows 8.1 and later; older headers lack it).
+constexpr UINT kDpiChanged = 0x02E0;
 
 void forwardKey(HWND window, WPARAM wParam, LPARAM lParam) {
     const auto* module =
@@ -44,6 +46,12 @@ LRESULT CALLBACK visWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_SIZE:
         markWindowMoved();
         break;
+    case WM_DISPLAYCHANGE:
+        presentationDisplayChanged();
+        break;
+    case kDpiChanged:
+        presentationDpiChanged(reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_ERASEBKGND:
         return 0;
     case WM_SETCURSOR:

@@ -382,6 +382,135 @@ class Presentation(PluginTest):
             # The mode change itself worked: no fall-back.
             self.assertNotIn("Presentation:", self.log_text(), resolution)
 
+    # The ways of showing, each as (settings, run options): the resolution row's window, full
+    # screen on the desktop (the default), the 640x480 window of the last resort and the
+    # display mode change with its flip chain (inside a virtual desktop, where the mode can
+    # change).
+    WAYS = {
+        "window": (dict(Resolution=WINDOWED), dict(depth=16)),
+        "desktop": (dict(Resolution=0), dict(depth=24)),
+        "window640": (dict(Resolution=2), dict(depth=16,
+                                                env={"QUORBEL_TEST_FAIL_WAYS": "desktop"})),
+        "mode": (dict(Resolution=0, Fullscreen_On_Desktop=0), dict(desktop="1024x768")),
+    }
+
+    def run_way(self, way, frames, captures, env=None):
+        """Runs the plug-in in one way of showing with logging on, capturing after each frame
+        of captures; returns the run and the captures by frame."""
+        values, options = self.WAYS[way]
+        self.env.reset_registry()
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        # Lines going up fast: every frame differs from the one before.
+        self.settings(dict(QUIET, Flame=3, Wave=2, Log_Errors_To_File=1, **values))
+        options = dict(options)
+        options["env"] = dict(options.get("env", {}), **(env or {}))
+        player = self.player()
+        args = ["--frames", str(frames)]
+        for frame in captures:
+            args += ["--capture", f"{frame}:frame{frame}.bmp"]
+        if "desktop" in options:
+            # An exclusive full-screen window is read from the screen.
+            args.append("--capture-from-screen")
+        result = self.run_plugin(player, args, **options)
+        self.assertCleanRun(result, frames=frames)
+        shots = {frame: Capture(os.path.join(player, f"frame{frame}.bmp")) for frame in captures}
+        return result, shots
+
+    def assertShownAndChanging(self, shots, frames):
+        """The captures of frames are lit and each differs from the one before."""
+        for frame in frames:
+            lit = shots[frame].lit()
+            self.assertGreater(lit, 1000, f"frame {frame} is black ({lit} pixels lit)")
+        for before, after in zip(frames, frames[1:]):
+            self.assertTrue(shots[before].rows != shots[after].rows,
+                            f"frames {before} and {after} are the same picture: frozen")
+
+    def logged_lines(self):
+        """The error log's lines other than the run's header and footer and the line about a
+        fall-back that the way of showing asked for."""
+        return [line for line in self.log_text().splitlines()
+                if not line.startswith("---------") and not line.startswith("Presentation: full "
+                                                                            "screen on the "
+                                                                            "desktop failed")]
+
+    def test_every_surface_reported_lost_is_restored_in_every_way_of_showing(self):
+        # As after a lock screen, a UAC prompt or a monitor that slept: at frame 20 every
+        # surface reports lost until it is restored. The frames after it are shown again.
+        for way in self.WAYS:
+            with self.subTest(way=way):
+                _, shots = self.run_way(way, 40, (15, 25, 30, 35),
+                                        env={"QUORBEL_TEST_LOSE_SURFACES_AT": "20"})
+                self.assertShownAndChanging(shots, (15, 25, 30, 35))
+                self.assertEqual(self.logged_lines(), [], way)
+
+    def test_a_fault_in_the_frame_copy_leaves_no_surface_locked(self):
+        # The copy faults once, at frame 10, while the back surface is locked: the fault is
+        # counted and logged, and the frames after it are shown.
+        for way in ("desktop", "window"):
+            with self.subTest(way=way):
+                _, shots = self.run_way(way, 30, (20, 25, 30), env={
+                    "QUORBEL_TEST_FAULT": "copy", "QUORBEL_TEST_FAULT_AT": "10",
+                    "QUORBEL_TEST_FAULT_FRAMES": "1"})
+                self.assertShownAndChanging(shots, (20, 25, 30))
+                lines = self.logged_lines()
+                self.assertEqual(lines.count("Win32 Exception thrown:"), 1, lines)
+
+
+    def test_another_programs_mode_change_places_the_frame_anew_for_the_new_size(self):
+        # Full screen on the desktop (320x240, three times on 1024x768) inside a virtual desktop;
+        # another program changes the mode twice meanwhile. (Wine keeps a prefix's mode for its
+        # later programs, and the host gives the first one back at its end: the desktop is the
+        # size of the screen its prefix runs on.)
+        self.settings(dict(QUIET, Flame=3, Wave=2, Resolution=2, Log_Errors_To_File=1))
+        player = self.player()
+        result = self.run_plugin(player, [
+            "--frames", "60", "--display-mode", "20:800x600", "--display-mode", "40:640x480",
+            "--capture", "15:before.bmp", "--capture", "35:smaller.bmp",
+            "--capture", "55:smallest.bmp", "--capture-from-screen"],
+            depth=24, desktop="1024x768")
+        self.assertCleanRun(result, frames=60)
+        self.assertEqual([e["result"] for e in result.host("display-mode")], ["0", "0"],
+                         result.output)
+        self.assertEqual(result.one("display-mode-restored")["result"], "0", result.output)
+        # (capture, screen size, the frame's place and whole factor)
+        for name, size, (left, top, width, height), scale in [
+                ("before", (1024, 768), (32, 24, 960, 720), 3),
+                ("smaller", (800, 600), (80, 60, 640, 480), 2),
+                ("smallest", (640, 480), (0, 0, 640, 480), 2)]:
+            with self.subTest(capture=name):
+                shot = Capture(os.path.join(player, name + ".bmp"))
+                self.assertEqual((shot.width, shot.height), size)
+                self.assertGreater(shot.lit(), 1000, "the frame is black")
+                self.assertEqual(shot.outside_black(left, top, width, height), 0)
+                self.assertEqual(shot.blocks_not_whole(left, top, width, height, scale), 0)
+        self.assertEqual(self.logged_lines(), [])
+
+    def test_full_screen_on_the_desktop_at_150_percent_goes_by_physical_pixels(self):
+        # The host runs, like most players, DPI unaware: at 150 % Windows gives its threads the
+        # 1920x1080 monitor as 1280x720 (Wine does not scale: the test build plays that system).
+        # The plug-in's own window measures physical pixels and shows the frame twice, in whole
+        # pixels, not once and stretched by the system.
+        shared = self.env
+        self.addCleanup(setattr, self, "env", shared)
+        self.env = shared.for_screen("hd")
+        self.env.reset_registry()
+        self.log = os.path.join(self.env.prefix, "drive_c", "quorbel_errors.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        self.settings(dict(QUIET, Flame=3, Wave=2, Resolution=0, Log_Errors_To_File=1))
+        player = self.player()
+        result = self.run_plugin(player, ["--frames", "40", "--capture", "39:frame.bmp",
+                                          "--capture-from-screen", "--dpi-unaware"],
+                                 depth="hd", env={"QUORBEL_TEST_SYSTEM_DPI": "144"})
+        self.assertCleanRun(result, frames=40)
+        self.assertEqual(result.one("dpi-unaware")["done"], "1", result.output)
+        shot = Capture(os.path.join(player, "frame.bmp"))
+        self.assertEqual((shot.width, shot.height), (1920, 1080))
+        self.assertGreater(shot.lit(), 1000, "the frame is black")
+        self.assertEqual(shot.outside_black(320, 60, 1280, 960), 0)
+        self.assertEqual(shot.blocks_not_whole(320, 60, 1280, 960, 2), 0)
+        self.assertEqual(self.logged_lines(), [])
 
 def palette_colours(path):
     """The colours of a palette file, as 3-byte (b, g, r) strings the way a BMP stores them."""
@@ -439,6 +568,11 @@ class Capture:
                 if any(pixels[x + k] != pixels[x] for k in range(1, scale)):
                     count += 1
         return count
+
+    def lit(self):
+        """How many pixels are not black."""
+        return sum(1 for row in self.rows for i in range(0, len(row), 3)
+                   if row[i:i + 3] != b"\0\0\0")
 
     def colours(self, left, top, width, height):
         found = set()
