@@ -1,6 +1,6 @@
 # The native layer's unit tests (its command line and records folder), label native.
 if(TARGET quorbel_native)
-    add_executable(quorbel_native_tests quorbel/test_native_layer.cpp)
+    add_executable(quorbel_native_tests quorbel/test_native_layer.cpp quorbel/test_frame_pacer.cpp)
     target_compile_options(quorbel_native_tests PRIVATE ${QUORBEL_WARNINGS})
     target_link_libraries(quorbel_native_tests PRIVATE quorbel_native GTest::gtest
                           GTest::gtest_main)
@@ -26,6 +26,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                 beats_drive_random_changes_and_silence_does_not
                 keys_drive_effects
                 favourite_added_with_ctrl_m_is_kept_and_recalled
+                a_favourite_that_cannot_be_stored_is_said_and_counted
                 full_screen_toggles_and_ctrl_s_takes_a_shot
                 play_shows_a_file_with_its_beats_and_title
                 settings_round_trip_and_save_on_exit
@@ -46,8 +47,10 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
             foreach(case
                     system_sound_sees_the_beats_and_silence_none
                     a_chosen_source_and_the_list_of_sources
-                    a_missing_source_is_said_once_and_it_keeps_showing
+                    an_unknown_source_is_status_2_with_the_sources_listed
                     a_source_that_comes_and_goes_is_said_and_captured_while_it_is_there
+                    a_stopped_server_is_said_once_and_closing_still_ends_the_program
+                    a_suspended_source_keeps_the_frame_rate_on_silence
                     no_sound_server_falls_back_to_the_demo_track)
                 add_test(NAME quorbel.${case}
                          COMMAND ${Python3_EXECUTABLE}
@@ -62,6 +65,7 @@ if(TARGET quorbel AND NOT QUORBEL_SANITIZE)
                 add_executable(quorbel_fake_mpris quorbel/fake_mpris.cpp)
                 target_link_libraries(quorbel_fake_mpris PRIVATE PkgConfig::QUORBEL_SYSTEMD)
                 foreach(case titles_of_the_playing_player_follow_the_song
+                             a_player_that_never_answers_costs_the_frames_nothing
                              no_player_and_no_bus_give_no_title)
                     add_test(NAME quorbel.${case}
                              COMMAND ${Python3_EXECUTABLE}
