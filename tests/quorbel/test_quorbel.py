@@ -8,7 +8,10 @@ it captured.
     test_quorbel.py QUORBEL [unittest arguments, such as Run.test_demo_captures]
 
 QUORBEL_FAKE_MPRIS in the environment names the media player the song-title tests start
-(tests/quorbel/fake_mpris.cpp).
+(tests/quorbel/fake_mpris.cpp). In the sanitizer builds QUORBEL_TEST_PRELOAD is what quorbel's
+own runs get as LD_PRELOAD (and no other program the tests start), and
+QUORBEL_TEST_LSAN_SUPPRESSIONS and QUORBEL_TEST_TSAN_SUPPRESSIONS name the suppressions their
+runtimes get.
 """
 
 import math
@@ -175,12 +178,25 @@ class Harness(unittest.TestCase):
         stop(self.xvfb)
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def quorbel_env(self, env=None):
+        env = dict(env or self.env)
+        preload = os.environ.get("QUORBEL_TEST_PRELOAD")
+        if preload:
+            env["LD_PRELOAD"] = preload
+        for runtime in ("LSAN", "TSAN"):
+            suppressions = os.environ.get(f"QUORBEL_TEST_{runtime}_SUPPRESSIONS")
+            if suppressions:
+                options = env.get(f"{runtime}_OPTIONS", "")
+                env[f"{runtime}_OPTIONS"] = ((options + ":" if options else "") +
+                                             f"suppressions={suppressions}:print_suppressions=0")
+        return env
+
     def run_quorbel(self, *args, env=None, log=True):
         command = [QUORBEL] + list(args)
         if log:
             command += ["--log", self.log]
-        return subprocess.run(command, env=env or self.env, capture_output=True, text=True,
-                              timeout=300)
+        return subprocess.run(command, env=self.quorbel_env(env), capture_output=True,
+                              text=True, timeout=300)
 
     def write_conf(self, text):
         os.makedirs(os.path.dirname(self.conf), exist_ok=True)
@@ -514,7 +530,7 @@ class PulseHarness(Harness):
     def start_live(self, *args):
         """quorbel running on, its event lines on its error output beside its messages."""
         return LiveRun(self, subprocess.Popen(
-            [QUORBEL] + list(args) + ["--log", "/dev/stderr"], env=self.env,
+            [QUORBEL] + list(args) + ["--log", "/dev/stderr"], env=self.quorbel_env(),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True))
 
     def play(self, seconds=30):
@@ -639,15 +655,16 @@ class SystemSound(PulseHarness):
             self.assertIn("trying again", gone)
             self.start_pulse(os.path.join(self.pulse_dir, "default.pa"))
             self.pactl("load-module", "module-null-sink", f"sink_name={sink}")
-            back = run.wait_for(f"message sound source {source}: capturing")
+            back = run.wait_for(f"message sound source {source}: capturing",
+                                len(run.said(f"sound source {source}: capturing")) + 1)
             status = run.close()
         finally:
             run.kill()
         self.assertEqual(status, 0, run.lines[-20:])
         self.assertIn("quorbel: frames=", run.out)
         # The frames went on while it was away.
-        self.assertGreater(int(back.split()[1]), int(gone.split()[1]))
-        self.assertEqual(len(run.said("went away")), 1, run.lines)
+        self.assertGreater(int(back.split()[1]), int(gone.split()[1]), run.lines)
+        self.assertEqual(len(run.said("trying again")), 1, run.lines)
         summary = run.summary()
         self.assertEqual(summary["source"], f"system:{source}")
         self.assertEqual(summary["errors"], "0")
@@ -753,7 +770,9 @@ class SongTitles(PulseHarness):
         # comes a frame or more later, from the thread that asks.
         self.assertEqual(len(titles), 2, titles)
         self.assertRegex(titles[1], r'^frame \d+ title "Other Band - Second Song"$')
-        self.assertGreaterEqual(int(titles[1].split()[1]), 60)
+        # Frames that came late are dropped, so a second of sound may be fewer frames.
+        late = int(self.summary()["late_frames"])
+        self.assertGreaterEqual(int(titles[1].split()[1]), 60 - late, (titles, late))
 
     def test_a_player_that_never_answers_costs_the_frames_nothing(self):
         # The same 300 frames at 60 a second, paced by the sound, without and with a player that
