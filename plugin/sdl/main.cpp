@@ -489,8 +489,8 @@ int main(int argc, char** argv) {
     }
     if (options.windowWidth > 0) view.resizeWindow(options.windowWidth, options.windowHeight);
     if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
-    // With system sound the title is the playing media player's, asked again every second of
-    // sound; the answers come from a thread of their own (the first is waited for here).
+        // With system sound the title is the playing media player's, asked again every second of
+        // sound; the answers come from a thread of their own (the first is waited for here).
 #ifdef QUORBEL_MPRIS
     MprisTitles mpris;
     bool titlesAsked = false;
@@ -698,8 +698,8 @@ int main(int argc, char** argv) {
     SDL_Quit();
 
     // Faults caught, and records that could not be stored.
-    const int errors = plugin.errorCount.load() +
-                       int(favorites.failedWrites() + forbiddens.failedWrites());
+    const int errors =
+        plugin.errorCount.load() + int(favorites.failedWrites() + forbiddens.failedWrites());
     char counts[256], audio[128];
     std::snprintf(counts, sizeof counts,
                   "frames=%d late_frames=%lld beats=%ld random_changes=%ld keys=%ld", framesShown,

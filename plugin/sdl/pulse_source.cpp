@@ -85,8 +85,8 @@ struct ServerLink {
                    pa_context_get_state(context) == PA_CONTEXT_READY;
         });
         if (settled && pa_context_get_state(context) == PA_CONTEXT_READY) return true;
-        error = settled ? pa_strerror(pa_context_errno(context))
-                        : "the sound server does not answer";
+        error =
+            settled ? pa_strerror(pa_context_errno(context)) : "the sound server does not answer";
         return false;
     }
 
@@ -188,10 +188,11 @@ PulseCapture::Start PulseCapture::start(const std::string& source, std::string& 
             std::vector<std::pair<std::string, std::string>> sources;
             std::string names;
             if (link.sources(sources, error))
-                for (const auto& entry : sources) names += (names.empty() ? "" : ", ") + entry.first;
-            error = "the sound server has no source " + source +
-                    (names.empty() ? std::string(" (and lists none)")
-                                   : "; its sources are: " + names);
+                for (const auto& entry : sources)
+                    names += (names.empty() ? "" : ", ") + entry.first;
+            error =
+                "the sound server has no source " + source +
+                (names.empty() ? std::string(" (and lists none)") : "; its sources are: " + names);
             return Start::UnknownSource;
         }
     }
@@ -200,8 +201,8 @@ PulseCapture::Start PulseCapture::start(const std::string& source, std::string& 
     link.loop = nullptr;
     link.context = nullptr;
     pa_context_set_state_callback(
-        context_, [](pa_context*, void* self) { static_cast<PulseCapture*>(self)->onContextState(); },
-        this);
+        context_,
+        [](pa_context*, void* self) { static_cast<PulseCapture*>(self)->onContextState(); }, this);
     const Clock::time_point now = Clock::now();
     lastSound_ = heardSince_ = nextAttempt_ = now;
     soundMark_ = 0;
@@ -237,8 +238,8 @@ void PulseCapture::connectContext() {
     context_ = pa_context_new(pa_mainloop_get_api(loop_), "Quorbel");
     if (!context_) return;
     pa_context_set_state_callback(
-        context_, [](pa_context*, void* self) { static_cast<PulseCapture*>(self)->onContextState(); },
-        this);
+        context_,
+        [](pa_context*, void* self) { static_cast<PulseCapture*>(self)->onContextState(); }, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) dropContext();
 }
 
@@ -386,7 +387,8 @@ void PulseCapture::tick(Clock::time_point now) {
         if (added) arrived_.notify_all();
     }
     if (streaming_ && !saidSilent_ && now - heardSince_ > kSilentAfter) {
-        note("no sound from " + source_ + ": the sound server sends nothing; showing silence "
+        note("no sound from " + source_ +
+             ": the sound server sends nothing; showing silence "
              "until it does");
         saidSilent_ = true;
     }

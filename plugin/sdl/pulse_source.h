@@ -81,9 +81,9 @@ class PulseCapture {
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
-    bool streaming_ = false;   // stream_ is ready
-    bool saidGone_ = false;    // the last thing said is that the source is not there
-    bool saidSilent_ = false;  // "no sound from ..." was said and nothing came since
+    bool streaming_ = false;  // stream_ is ready
+    bool saidGone_ = false;   // the last thing said is that the source is not there
+    bool saidSilent_ = false; // "no sound from ..." was said and nothing came since
     bool everStreamed_ = false;
     Clock::time_point nextAttempt_;
     Clock::time_point lastSound_;  // the newest sound from the server (or the start)
