@@ -489,6 +489,7 @@ int main(int argc, char** argv) {
     }
     if (options.windowWidth > 0) view.resizeWindow(options.windowWidth, options.windowHeight);
     if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
+
         // With system sound the title is the playing media player's, asked again every second of
         // sound; the answers come from a thread of their own (the first is waited for here).
 #ifdef QUORBEL_MPRIS
