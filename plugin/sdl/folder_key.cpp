@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -70,10 +75,47 @@ bool FolderKey::readBinary(void* out, const char* name, size_t capacity, size_t*
 
 bool FolderKey::writeBinary(const void* data, const char* name, unsigned long count) {
     if (!plainName(name)) return false;
-    std::error_code code;
-    fs::create_directories(folder_, code);
-    std::ofstream file(path(name), std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(count));
     listed_ = false;
-    return bool(file);
+    const std::string target = path(name);
+    // Not a plain name, so never listed as a record.
+    const std::string temporary = target + ".new";
+    const auto fail = [&](const std::string& what, int code) {
+        lastError_ = "cannot store " + target + ": " + what + (code ? ": " : "") +
+                     (code ? std::strerror(code) : "");
+        ++failedWrites_;
+        return false;
+    };
+    std::error_code made;
+    fs::create_directories(folder_, made);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return fail("cannot create " + temporary, errno);
+    const char* bytes = static_cast<const char*>(data);
+    size_t left = count;
+    int code = 0;
+    while (left > 0) {
+        const ssize_t wrote = ::write(fd, bytes, left);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            code = wrote < 0 ? errno : ENOSPC;
+            break;
+        }
+        bytes += wrote;
+        left -= size_t(wrote);
+    }
+    // On the disk before it takes the record's name (a device such as a pipe cannot sync, and
+    // needs not).
+    if (!code && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) code = errno;
+    if (::close(fd) != 0 && !code && errno != EINTR) code = errno;
+    std::error_code removed;
+    if (code) {
+        fs::remove(temporary, removed);
+        return fail("cannot write", code);
+    }
+    std::error_code renamed;
+    fs::rename(temporary, target, renamed);
+    if (renamed) {
+        fs::remove(temporary, removed);
+        return fail(renamed.message(), 0);
+    }
+    return true;
 }

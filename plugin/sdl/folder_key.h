@@ -14,7 +14,12 @@ class FolderKey {
     // The value names in the order of their names (as the folder lists them, sorted).
     bool valueNameAt(unsigned index, char* name);
     bool readBinary(void* out, const char* name, size_t capacity, size_t* stored) const;
+    // Written beside the record and renamed over it once it is on the disk, so that a failed
+    // write (a full disk) leaves the folder as it was. False when it failed: counted, with the
+    // reason in lastError().
     bool writeBinary(const void* data, const char* name, unsigned long count);
+    unsigned failedWrites() const { return failedWrites_; }
+    const std::string& lastError() const { return lastError_; }
 
   private:
     // Only names the favourite tables write: letters, digits and '_'.
@@ -23,4 +28,6 @@ class FolderKey {
     std::string folder_;
     std::vector<std::string> names_;
     bool listed_ = false;
+    unsigned failedWrites_ = 0;
+    std::string lastError_;
 };

@@ -24,6 +24,7 @@
 #include "media/translations.h"
 #include "sdl/data_folders.h"
 #include "sdl/folder_key.h"
+#include "sdl/frame_pacer.h"
 #include "sdl/help_texts.h"
 #include "sdl/options.h"
 #ifdef QUORBEL_PULSE
@@ -416,7 +417,12 @@ int main(int argc, char** argv) {
     if (options.playFile.empty() && !options.demo) {
         // System sound: the monitor of the default output, or the source asked for.
 #ifdef QUORBEL_PULSE
-        if (capture.start(options.source, error)) {
+        const PulseCapture::Start started = capture.start(options.source, error);
+        if (started == PulseCapture::Start::UnknownSource) {
+            say("%s (see --list-sources)", error.c_str());
+            return 2;
+        }
+        if (started == PulseCapture::Start::Capturing) {
             live = true;
             sound.source = "system:" + capture.sourceName();
             sound.clip.sampleRate = PulseCapture::kRate;
@@ -504,15 +510,17 @@ int main(int argc, char** argv) {
     }
     if (options.windowWidth > 0) view.resizeWindow(options.windowWidth, options.windowHeight);
     if (!view.fontProblem().empty()) say("%s", view.fontProblem().c_str());
+
         // With system sound the title is the playing media player's, asked again every second of
-        // sound.
+        // sound; the answers come from a thread of their own (the first is waited for here).
 #ifdef QUORBEL_MPRIS
     MprisTitles mpris;
     bool titlesAsked = false;
     if (live) {
         if (mpris.open(error)) {
             titlesAsked = true;
-            title = mpris.query();
+            mpris.ask();
+            mpris.take(title, 2 * MprisTitles::kCallTimeoutMs);
         } else {
             event("no session bus (%s): no song titles", error.c_str());
         }
@@ -554,8 +562,12 @@ int main(int argc, char** argv) {
     loadFavoritesFrom(favorites);
     loadForbiddensFrom(forbiddens);
     addFavoriteCommand = [] {
+        const unsigned failed = favoritesKey->failedWrites();
         addFavoriteTo(*favoritesKey);
-        event("favorite added");
+        if (favoritesKey->failedWrites() == failed)
+            event("favorite added");
+        else
+            say("the favourite is kept for this run only: %s", favoritesKey->lastError().c_str());
     };
     buildSineTables();
     displayPaletteHook = [](const PaletteBlock&) -> long { return 0; };
@@ -569,6 +581,10 @@ int main(int argc, char** argv) {
     int previousLevel = 0;
     int64_t endSample = 0;
     const uint64_t startTicks = SDL_GetTicks64();
+    // Real time paces the frames in milliseconds, live sound in its own sample frames.
+    FramePacer pacer(live ? sound.clip.sampleRate : 1000, options.fps);
+    pacer.start(int64_t(startTicks));
+    [[maybe_unused]] int64_t liveStart = 0; // the sound's count at the first frame
     for (int frame = 1; !run.quit && (options.frames == 0 || frame <= options.frames); ++frame) {
         currentFrame = frame;
         SDL_Event e;
@@ -593,16 +609,28 @@ int main(int argc, char** argv) {
         // position from the sound device where one plays.
         if (live) {
 #ifdef QUORBEL_PULSE
-            // Each frame waits for its share of the audio (a source that gives nothing lets the
-            // frame go after a fifth of a second).
-            const int64_t due = int64_t(frame) * PulseCapture::kRate / options.fps;
-            endSample = capture.waitFor(due, 200);
-            for (const std::string& message : capture.messages()) say("%s", message.c_str());
-            const uint32_t ticks = uint32_t(endSample * 1000 / PulseCapture::kRate);
+            // Each frame waits for its share of the sound, counted from the first frame (the
+            // capture counts silence while the source gives nothing, so the wait is a bound).
+            if (frame == 1) {
+                liveStart = capture.captured();
+                pacer.start(liveStart);
+            }
+            endSample = capture.waitFor(pacer.due(), 1000);
+            pacer.go(endSample);
+            for (const PulseCapture::Message& message : capture.messages()) {
+                if (message.quiet)
+                    event("%s", message.text.c_str());
+                else
+                    say("%s", message.text.c_str());
+            }
+            const uint32_t ticks = uint32_t((endSample - liveStart) * 1000 / PulseCapture::kRate);
 #ifdef QUORBEL_MPRIS
-            if (titlesAsked && endSample / PulseCapture::kRate != titleSecond) {
-                titleSecond = endSample / PulseCapture::kRate;
-                const std::string now = mpris.query();
+            if (titlesAsked && (endSample - liveStart) / PulseCapture::kRate != titleSecond) {
+                titleSecond = (endSample - liveStart) / PulseCapture::kRate;
+                mpris.ask();
+            }
+            std::string now;
+            if (titlesAsked && mpris.take(now)) {
                 if (now != title) {
                     // A new song: its play position starts again.
                     title = now;
@@ -621,11 +649,12 @@ int main(int argc, char** argv) {
             if (options.fast) {
                 ticks = uint32_t(int64_t(frame - 1) * 1000 / options.fps);
             } else {
-                const uint64_t due =
-                    startTicks + uint64_t(frame - 1) * 1000 / uint64_t(options.fps);
+                const uint64_t due = uint64_t(pacer.due());
                 const uint64_t now = SDL_GetTicks64();
                 if (due > now) SDL_Delay(uint32_t(due - now)); // pacing to the frame rate
-                ticks = uint32_t(SDL_GetTicks64() - startTicks);
+                const uint64_t went = SDL_GetTicks64();
+                pacer.go(int64_t(went));
+                ticks = uint32_t(went - startTicks);
             }
             view.ticks = ticks;
             endSample = sound.device ? sound.played.load() : sampleAtMs(sound.clip, ticks);
@@ -664,7 +693,11 @@ int main(int argc, char** argv) {
     sound.stop();
 #ifdef QUORBEL_PULSE
     capture.stop();
-    for (const std::string& message : capture.messages()) say("%s", message.c_str());
+    for (const PulseCapture::Message& message : capture.messages())
+        if (!message.quiet) say("%s", message.text.c_str());
+#endif
+#ifdef QUORBEL_MPRIS
+    mpris.close();
 #endif
 
     if (settings.Save_On_Exit) {
@@ -693,10 +726,13 @@ int main(int argc, char** argv) {
         for (const std::string& message : messages) say("%s", message.c_str());
     }
 
-    const int errors = plugin.errorCount.load() + run.failedCaptures;
+    // Faults caught, captures that could not be saved, and records that could not be stored.
+    const int errors = plugin.errorCount.load() + run.failedCaptures +
+                       int(favorites.failedWrites() + forbiddens.failedWrites());
     char counts[256], audio[128];
-    std::snprintf(counts, sizeof counts, "frames=%d beats=%ld random_changes=%ld keys=%ld",
-                  framesShown, run.beats, run.randomChanges, run.keys);
+    std::snprintf(counts, sizeof counts,
+                  "frames=%d late_frames=%lld beats=%ld random_changes=%ld keys=%ld", framesShown,
+                  static_cast<long long>(pacer.dropped()), run.beats, run.randomChanges, run.keys);
     std::snprintf(audio, sizeof audio, "audio_frames=%lld errors=%d",
                   static_cast<long long>(endSample), errors);
     const std::string summary =

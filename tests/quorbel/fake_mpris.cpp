@@ -2,9 +2,11 @@
 // and answers the Player interface's PlaybackStatus ("Playing") and Metadata. Metadata is
 // FIRST (artist and title, "Artist - Title") the first time it is asked for and SECOND from
 // then on, so that a test sees a song change at quorbel's second look. Prints "ready" once it
-// owns the name.
+// owns the name. With --hung it owns the name and never answers anything (a player that hangs),
+// until its standard input ends.
 //
 //   quorbel_fake_mpris NAME FIRST SECOND
+//   quorbel_fake_mpris --hung NAME
 #include <systemd/sd-bus.h>
 
 #include <cstdio>
@@ -44,12 +46,14 @@ const sd_bus_vtable kPlayer[] = {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: quorbel_fake_mpris NAME FIRST SECOND\n");
+    const bool hung = argc == 3 && std::strcmp(argv[1], "--hung") == 0;
+    if (argc != 4 && !hung) {
+        std::fprintf(stderr, "usage: quorbel_fake_mpris NAME FIRST SECOND | --hung NAME\n");
         return 2;
     }
-    first = argv[2];
-    second = argv[3];
+    if (hung) ++argv;
+    first = hung ? "" : argv[2];
+    second = hung ? "" : argv[3];
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) {
         std::fprintf(stderr, "quorbel_fake_mpris: no session bus\n");
@@ -65,6 +69,14 @@ int main(int argc, char** argv) {
     }
     std::printf("ready\n");
     std::fflush(stdout);
+    if (hung) {
+        // Owns the name, reads nothing from the bus.
+        char buffer[256];
+        while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
+        }
+        sd_bus_close_unref(bus);
+        return 0;
+    }
     for (;;) {
         const int r = sd_bus_process(bus, nullptr);
         if (r < 0) return 1;

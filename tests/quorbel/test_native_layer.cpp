@@ -303,3 +303,39 @@ TEST(NativeSoundStream, FilesThatAreNoSoundSayWhatIsWrongInTheUsersWords) {
     EXPECT_EQ(reason(folder + "/notes.txt").rfind("not a sound file", 0), 0u);
     std::filesystem::remove_all(folder);
 }
+
+// A full disk, as /dev/full makes one: the write of the record (which goes beside it first)
+// fails with the reason, is counted, and leaves the folder as it was.
+TEST(NativeFolderKey, AWriteToAFullDiskIsReportedAndLosesNothing) {
+    namespace fs = std::filesystem;
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    const std::string folder = std::string(QUORBEL_BINARY_DIR) + "/tmp-folder-key-full";
+    fs::remove_all(folder);
+    FolderKey key(folder);
+    const uint8_t kept[3] = {7, 8, 9};
+    ASSERT_TRUE(key.writeBinary(kept, "Favorite_0", 3));
+    EXPECT_EQ(key.failedWrites(), 0u);
+    for (const char* name : {"Favorite_0", "Favorite_1"}) {
+        fs::create_symlink("/dev/full", folder + "/" + name + ".new");
+        const uint8_t record[5] = {1, 2, 3, 4, 5};
+        EXPECT_FALSE(key.writeBinary(record, name, 5)) << name;
+        EXPECT_NE(key.lastError().find("No space left on device"), std::string::npos)
+            << key.lastError();
+        EXPECT_NE(key.lastError().find(name), std::string::npos) << key.lastError();
+        EXPECT_FALSE(fs::is_symlink(folder + "/" + name + ".new")) << "the half record stays";
+    }
+    EXPECT_EQ(key.failedWrites(), 2u);
+    // The record that was there is unchanged, the new one is not there at all.
+    uint8_t out[8] = {};
+    size_t stored = 0;
+    ASSERT_TRUE(key.readBinary(out, "Favorite_0", sizeof out, &stored));
+    EXPECT_EQ(stored, 3u);
+    EXPECT_EQ(out[0], 7);
+    EXPECT_FALSE(key.exists("Favorite_1"));
+    char name[260];
+    ASSERT_TRUE(key.valueNameAt(0, name));
+    EXPECT_STREQ(name, "Favorite_0");
+    EXPECT_FALSE(key.valueNameAt(1, name));
+    EXPECT_TRUE(fs::exists("/dev/full"));
+    fs::remove_all(folder);
+}

@@ -10,6 +10,10 @@ it captured.
 QUORBEL_FAKE_MPRIS in the environment names the media player the song-title tests start
 (tests/quorbel/fake_mpris.cpp), QUORBEL_WRITE_SOUND the program that writes their FLAC and
 Ogg files (tests/quorbel/write_sound.cpp).
+In the sanitizer builds QUORBEL_TEST_PRELOAD is what quorbel's
+own runs get as LD_PRELOAD (and no other program the tests start), and
+QUORBEL_TEST_LSAN_SUPPRESSIONS and QUORBEL_TEST_TSAN_SUPPRESSIONS name the suppressions their
+runtimes get.
 """
 
 import math
@@ -178,12 +182,25 @@ class Harness(unittest.TestCase):
         stop(self.xvfb)
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def quorbel_env(self, env=None):
+        env = dict(env or self.env)
+        preload = os.environ.get("QUORBEL_TEST_PRELOAD")
+        if preload:
+            env["LD_PRELOAD"] = preload
+        for runtime in ("LSAN", "TSAN"):
+            suppressions = os.environ.get(f"QUORBEL_TEST_{runtime}_SUPPRESSIONS")
+            if suppressions:
+                options = env.get(f"{runtime}_OPTIONS", "")
+                env[f"{runtime}_OPTIONS"] = ((options + ":" if options else "") +
+                                             f"suppressions={suppressions}:print_suppressions=0")
+        return env
+
     def run_quorbel(self, *args, env=None, log=True):
         command = [QUORBEL] + list(args)
         if log:
             command += ["--log", self.log]
-        return subprocess.run(command, env=env or self.env, capture_output=True, text=True,
-                              timeout=300)
+        return subprocess.run(command, env=self.quorbel_env(env), capture_output=True,
+                              text=True, timeout=300)
 
     def write_conf(self, text):
         os.makedirs(os.path.dirname(self.conf), exist_ok=True)
@@ -338,6 +355,22 @@ class Run(Harness):
         key = [line for line in self.events() if " key m " in line]
         self.assertEqual(len(key), 1, self.events())
         self.assertIn(" wave=5 ", key[0])
+
+    def test_a_favourite_that_cannot_be_stored_is_said_and_counted(self):
+        # A full disk under the record: /dev/full where the record is written first.
+        self.write_conf("Random=0\nWave=5\nShow_3D_song_intro=0\n")
+        folder = os.path.join(self.dir, "config", "quorbel", "Favorites")
+        os.makedirs(folder)
+        os.symlink("/dev/full", os.path.join(folder, "Favorite_0.new"))
+        result = self.run_quorbel("--demo", "--fast", "--frames", "20", "--key", "10:ctrl+m")
+        self.assert_ran(result)
+        said = [line for line in result.stderr.splitlines() if "favourite" in line]
+        self.assertEqual(len(said), 1, result.stderr)
+        self.assertIn("No space left on device", said[0])
+        self.assertNotIn("favorite added", "\n".join(self.events()))
+        self.assertEqual(self.summary()["errors"], "1")
+        self.assertEqual(os.listdir(folder), [])
+        self.assertTrue(os.path.exists("/dev/full"))
 
     def test_full_screen_toggles_and_ctrl_s_takes_a_shot(self):
         shot = os.path.join(self.dir, "windowed.bmp")
@@ -741,12 +774,79 @@ class PulseHarness(Harness):
             pass
         super().tearDown()
 
+    def pactl(self, *args):
+        done = subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True,
+                              text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return done.stdout.strip()
+
+    def start_live(self, *args):
+        """quorbel running on, its event lines on its error output beside its messages."""
+        return LiveRun(self, subprocess.Popen(
+            [QUORBEL] + list(args) + ["--log", "/dev/stderr"], env=self.quorbel_env(),
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True))
+
     def play(self, seconds=30):
         wav = os.path.join(self.dir, "beats.wav")
         beat_wav(wav, seconds=seconds)
         self.players.append(subprocess.Popen(["paplay", wav], env=self.env,
                                              stdout=subprocess.DEVNULL,
                                              stderr=subprocess.DEVNULL))
+
+
+class LiveRun:
+    """A quorbel of a test that runs until the test ends it. The test waits for what quorbel
+    says (its messages and event lines, both on its error output), never for a time."""
+
+    def __init__(self, test, proc):
+        self.test, self.proc, self.lines = test, proc, []
+
+    def wait_for(self, text, nth=1):
+        """The nth line that holds text, reading on as needed."""
+        found = [line for line in self.lines if text in line]
+        if len(found) >= nth:
+            return found[nth - 1]
+        deadline = 120  # a safety net only: each read returns as soon as a line comes
+        while deadline > 0:
+            ready, _, _ = select.select([self.proc.stderr], [], [], 5)
+            deadline -= 5
+            if not ready:
+                continue
+            line = self.proc.stderr.readline()
+            if not line:
+                break
+            self.lines.append(line.rstrip("\n"))
+            if text in line:
+                found.append(line)
+                if len(found) >= nth:
+                    return line
+        self.kill()
+        self.test.fail(f"quorbel never said {text!r}; it said {self.lines[-30:]}")
+
+    def close(self, bound=60):
+        """Ends it as closing its window does (SDL turns the signal into a quit); returns its
+        exit status, or None when it had not ended within bound seconds."""
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            out, err = self.proc.communicate(timeout=bound)
+        except subprocess.TimeoutExpired:
+            return None
+        self.out = out
+        self.lines += err.splitlines()
+        return self.proc.returncode
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.communicate()
+
+    def said(self, text):
+        return [line for line in self.lines if line.startswith("quorbel: ") and text in line]
+
+    def summary(self):
+        lines = [line for line in self.lines if " summary " in line]
+        self.test.assertEqual(len(lines), 1, self.lines[-5:])
+        return dict(item.split("=", 1) for item in shlex.split(lines[0].split(" summary ")[1]))
 
 
 class SystemSound(PulseHarness):
@@ -785,69 +885,82 @@ class SystemSound(PulseHarness):
         self.assertEqual(summary["source"], "system:quorbel_test.monitor")
         self.assertGreaterEqual(int(summary["beats"]), 3)
 
-    def test_a_missing_source_is_said_once_and_it_keeps_showing(self):
-        result = self.run_quorbel("--source", "no_such_source", "--fast", "--frames", "10")
-        self.assert_ran(result)
-        lines = [line for line in result.stderr.splitlines() if "sound source" in line]
-        self.assertEqual(len(lines), 1, result.stderr)
-        self.assertIn("sound source no_such_source", lines[0])
-        self.assertIn("trying again", lines[0])
-        self.assertEqual(self.summary()["frames"], "10")
+    def test_an_unknown_source_is_status_2_with_the_sources_listed(self):
+        result = self.run_quorbel("--source", "does.not.exist", "--frames", "10", log=False)
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("does.not.exist", result.stderr)
+        self.assertIn("quorbel_test.monitor", result.stderr)
+        self.assertEqual(result.stdout, "")
 
     def test_a_source_that_comes_and_goes_is_said_and_captured_while_it_is_there(self):
-        # Every step waits for what quorbel says on its error output, never for a time.
         sink = "quorbel_comes_and_goes"
-        proc = subprocess.Popen([QUORBEL, "--source", f"{sink}.monitor", "--log", self.log],
-                                env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                text=True)
-        said = []
-
-        def wait_for(text):
-            deadline = 120  # a safety net only: each read returns as soon as a line comes
-            while deadline > 0:
-                ready, _, _ = select.select([proc.stderr], [], [], 5)
-                deadline -= 5
-                if not ready:
-                    continue
-                line = proc.stderr.readline()
-                if not line:
-                    break
-                said.append(line.rstrip("\n"))
-                if text in line:
-                    return line
-            proc.kill()
-            self.fail(f"quorbel never said {text!r}; it said {said}")
-
-        def pactl(*args):
-            done = subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True,
-                                  text=True, timeout=60)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            return done.stdout.strip()
-
+        source = f"{sink}.monitor"
+        self.assertTrue(self.pactl("load-module", "module-null-sink",
+                                   f"sink_name={sink}").isdigit())
+        run = self.start_live("--source", source)
         try:
-            self.assertIn("trying again", wait_for(f"sound source {sink}.monitor"))
-            module = pactl("load-module", "module-null-sink", f"sink_name={sink}")
-            self.assertTrue(module.isdigit(), module)
-            wait_for(f"sound source {sink}.monitor: capturing")
-            # A source taken away by the server is replaced by its default source (it moves
-            # the streams); a server that ends takes the source with it.
+            run.wait_for(f"sound source {source}: capturing")
+            # A server that ends takes the source with it; it comes back without the source,
+            # which comes later.
             self.stop_pulse()
-            self.assertIn("trying again", wait_for(f"sound source {sink}.monitor went away"))
+            gone = run.wait_for(f"message sound source {source} went away")
+            self.assertIn("trying again", gone)
             self.start_pulse(os.path.join(self.pulse_dir, "default.pa"))
-            pactl("load-module", "module-null-sink", f"sink_name={sink}")
-            wait_for(f"sound source {sink}.monitor: capturing")
-            # SDL turns the signal into a quit, as closing the window does.
-            proc.send_signal(signal.SIGTERM)
-            out, err = proc.communicate(timeout=60)
+            self.pactl("load-module", "module-null-sink", f"sink_name={sink}")
+            back = run.wait_for(f"message sound source {source}: capturing",
+                                len(run.said(f"sound source {source}: capturing")) + 1)
+            status = run.close()
         finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.communicate()
-        self.assertEqual(proc.returncode, 0, said + err.splitlines())
-        self.assertIn("quorbel: frames=", out)
-        summary = self.summary()
-        self.assertEqual(summary["source"], f"system:{sink}.monitor")
+            run.kill()
+        self.assertEqual(status, 0, run.lines[-20:])
+        self.assertIn("quorbel: frames=", run.out)
+        # The frames went on while it was away.
+        self.assertGreater(int(back.split()[1]), int(gone.split()[1]), run.lines)
+        self.assertEqual(len(run.said("trying again")), 1, run.lines)
+        summary = run.summary()
+        self.assertEqual(summary["source"], f"system:{source}")
         self.assertEqual(summary["errors"], "0")
+
+    def test_a_stopped_server_is_said_once_and_closing_still_ends_the_program(self):
+        run = self.start_live()
+        stopped = False
+        try:
+            run.wait_for("sound source @DEFAULT_MONITOR@: capturing")
+            os.kill(self.pulse_pid, signal.SIGSTOP)
+            stopped = True
+            run.wait_for("no sound from @DEFAULT_MONITOR@")
+            # Captured again when the server goes on, and said again when it stops again.
+            os.kill(self.pulse_pid, signal.SIGCONT)
+            stopped = False
+            run.wait_for("message sound source @DEFAULT_MONITOR@: capturing")
+            os.kill(self.pulse_pid, signal.SIGSTOP)
+            stopped = True
+            run.wait_for("quorbel: no sound from @DEFAULT_MONITOR@", 2)
+            # Closed while the server is stopped: it ends without the server. The bound is a
+            # safety net only; a program that waits for the server never ends while it is
+            # stopped.
+            status = run.close()
+        finally:
+            if stopped:
+                os.kill(self.pulse_pid, signal.SIGCONT)
+            run.kill()
+        self.assertEqual(status, 0, run.lines[-20:])
+        self.assertIn("window closed", "\n".join(run.lines))
+        self.assertEqual(len(run.said("no sound from")), 2, run.lines)
+        self.assertEqual(run.summary()["errors"], "0")
+
+    def test_a_suspended_source_keeps_the_frame_rate_on_silence(self):
+        # The source sends nothing from the start: the frames go on the silence's clock, one
+        # frame's share of sound each, and it is said once.
+        self.pactl("suspend-sink", "quorbel_test", "1")
+        result = self.run_quorbel("--fast", "--frames", "300")
+        self.assert_ran(result)
+        said = [line for line in result.stderr.splitlines() if "no sound from" in line]
+        self.assertEqual(len(said), 1, result.stderr)
+        summary = self.summary()
+        self.assertEqual(summary["frames"], "300")
+        self.assertGreaterEqual(int(summary["audio_frames"]), 299 * 44100 // 60)
 
     def test_no_sound_server_falls_back_to_the_demo_track(self):
         env = dict(self.env)
@@ -876,30 +989,64 @@ class SongTitles(PulseHarness):
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().strip()
         self.assertTrue(self.env["DBUS_SESSION_BUS_ADDRESS"].startswith("unix:"))
         self.fake = None
+        self.hung = None
 
     def tearDown(self):
         if self.fake:
             self.fake.kill()
             self.fake.wait()
             self.fake.stdout.close()
+        if self.hung:
+            self.hung.stdin.close()
+            self.hung.kill()
+            self.hung.wait()
+            self.hung.stdout.close()
         stop(self.bus)
         self.bus.stdout.close()
         super().tearDown()
 
-    def test_titles_of_the_playing_player_follow_the_song(self):
+    def start_player(self):
         self.assertTrue(FAKE_MPRIS, "QUORBEL_FAKE_MPRIS names the test's media player")
         self.fake = subprocess.Popen(
             [FAKE_MPRIS, "quorbeltest", "Some Artist - First Song", "Other Band - Second Song"],
             env=self.env, stdout=subprocess.PIPE, text=True)
         self.assertEqual(self.fake.stdout.readline().strip(), "ready")
+
+    def test_titles_of_the_playing_player_follow_the_song(self):
+        self.start_player()
         self.play()
         result = self.run_quorbel("--fast", "--frames", "150")
         self.assert_ran(result)
         titles = [line for line in self.events() if " title " in line]
         self.assertEqual(titles[0], 'frame 0 title "Some Artist - First Song"')
-        # Asked again after the first second of sound: 60 frames at 60 a second.
+        # Asked again after the first second of sound (60 frames at 60 a second); the answer
+        # comes a frame or more later, from the thread that asks.
         self.assertEqual(len(titles), 2, titles)
-        self.assertRegex(titles[1], r'^frame (60|61) title "Other Band - Second Song"$')
+        self.assertRegex(titles[1], r'^frame \d+ title "Other Band - Second Song"$')
+        # Frames that came late are dropped, so a second of sound may be fewer frames.
+        late = int(self.summary()["late_frames"])
+        self.assertGreaterEqual(int(titles[1].split()[1]), 60 - late, (titles, late))
+
+    def test_a_player_that_never_answers_costs_the_frames_nothing(self):
+        # The same 300 frames at 60 a second, paced by the sound, without and with a player that
+        # owns its name and never answers: the frames that came too late to be shown are about
+        # as many, and the player that answers still gives the title.
+        self.start_player()
+        self.play()
+        self.assert_ran(self.run_quorbel("--fast", "--frames", "300"))
+        plain = int(self.summary()["late_frames"])
+        self.hung = subprocess.Popen([FAKE_MPRIS, "--hung", "quorbelhung"], env=self.env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.assertEqual(self.hung.stdout.readline().strip(), "ready")
+        self.assert_ran(self.run_quorbel("--fast", "--frames", "300"))
+        summary = self.summary()
+        self.assertEqual(summary["frames"], "300")
+        hung = int(summary["late_frames"])
+        # A player asked on the frames' own time costs a quarter of a second a question (15
+        # frames), once every second of sound.
+        self.assertLessEqual(hung, 2 * plain + 10, (plain, hung))
+        titles = [line for line in self.events() if " title " in line]
+        self.assertTrue(any("Other Band - Second Song" in line for line in titles), titles)
 
     def test_no_player_and_no_bus_give_no_title(self):
         result = self.run_quorbel("--fast", "--frames", "10")
