@@ -40,6 +40,21 @@ constexpr int kFramesPerSecond = 60;
 constexpr int kMinuteFrames = 60 * kFramesPerSecond;
 constexpr int kCaptureEvery = 30;
 
+// Under a sanitizer a minute of frames costs many times as much; there two seeds check that
+// the loop runs clean, and the count of dark frames (a figure of ten seeds) is left to the
+// plain build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr uint32_t kSeeds = 2;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr uint32_t kSeeds = 2;
+#else
+constexpr uint32_t kSeeds = 10;
+#endif
+#else
+constexpr uint32_t kSeeds = 10;
+#endif
+
 struct FrameLook {
     double litShare = 0.0;
     size_t colours = 0;
@@ -141,7 +156,7 @@ TEST_F(FirstMinute, FewFramesAfterTheFirstSecondAreDarkOrDull) {
     const AudioClip demo = makeDemoTrack();
     uint8_t spectrum[2][576], waveform[2][576];
     int failures = 0;
-    for (uint32_t seed = 1; seed <= 10; ++seed) {
+    for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
         start(seed);
         if (HasFatalFailure()) return;
         ShownPlatform platform;
@@ -183,7 +198,9 @@ TEST_F(FirstMinute, FewFramesAfterTheFirstSecondAreDarkOrDull) {
         EXPECT_EQ(plugin.errorCount.load(), 0);
         stop();
     }
-    EXPECT_LE(failures, 460);
+    if (kSeeds == 10) {
+        EXPECT_LE(failures, 460);
+    }
 }
 
 } // namespace
