@@ -158,6 +158,27 @@ PALETTES = [
 ]
 
 
+def lit_early(colours, floor=24, at=6):
+    """Shortens a palette's dark end: index 0 keeps its colour, and the indices from 1 on run
+    through the rest of the palette from its first colour brighter than floor, reached by
+    index at. Flames and tables lower the index a few steps a frame, so a palette that stays
+    near black for its first 60 or 80 indices turns the trails black within a few frames."""
+    first = next((i for i, c in enumerate(colours) if max(c) > floor), 0)
+    if first <= at:
+        return colours
+    out = [colours[0]]
+    for i in range(1, 256):
+        if i < at:
+            t = first * i / at
+        else:
+            t = first + (255 - first) * (i - at) / (255 - at)
+        lo = int(t)
+        hi = min(255, lo + 1)
+        f = t - lo
+        out.append(tuple(clamp(a + (b - a) * f) for a, b in zip(colours[lo], colours[hi])))
+    return out
+
+
 def render(name, description, colours):
     lines = []
     for index, (r, g, b) in enumerate(colours):
@@ -173,7 +194,7 @@ def generate():
     for name, description, colours in PALETTES:
         assert len(colours) == 256 and name not in files
         assert all(0 <= c <= 255 for rgb in colours for c in rgb)
-        files[name] = render(name, description, colours)
+        files[name] = render(name, description, lit_early(colours))
     return files
 
 

@@ -178,6 +178,34 @@ Voice melodyNote(double rate, double freq, double seconds) {
     return v;
 }
 
+Voice padNote(double rate, double freq, double seconds, double detune) {
+    // A sustained chord tone that fills the bar: two slightly detuned saw-like partial sets, so
+    // that the waveform never falls quiet between the drums and the two channels differ.
+    Voice v(size_t(seconds * rate));
+    for (size_t n = 0; n < v.size(); ++n) {
+        double t = n / rate;
+        double env = std::min(1.0, t / 0.05) * std::min(1.0, (v.size() - n) / (0.05 * rate));
+        double a = 2.0 * kPi * freq * t;
+        double b = 2.0 * kPi * freq * detune * t;
+        double tone = 0.0;
+        for (int h = 1; h <= 4; ++h) tone += (std::sin(h * a) + std::sin(h * b + 1.0)) / h;
+        v[n] = 0.045 * env * (1.0 + 0.25 * std::sin(2.0 * kPi * 2.0 * t)) * tone;
+    }
+    return v;
+}
+
+Voice shaker(double rate) {
+    // Soft broadband noise on every sixteenth: activity across the spectrum.
+    Voice v(size_t(0.11 * rate));
+    uint32_t noise = 987654321u;
+    for (size_t n = 0; n < v.size(); ++n) {
+        noise = noise * 1664525u + 1013904223u;
+        double white = (int32_t(noise) >> 8) / double(1 << 23);
+        v[n] = 0.08 * std::exp(-(n / rate) / 0.05) * white;
+    }
+    return v;
+}
+
 Voice hiHat(double rate) {
     // High-passed noise from a fixed generator, so the track is the same everywhere.
     Voice v(size_t(0.06 * rate));
@@ -233,9 +261,32 @@ AudioClip makeDemoTrack(int sampleRate) {
         mix(melody[note], e * eighth, 0.6, 0.4);
     }
 
+    // A pad on the bar's chord, held through the whole bar: its tones above the beat band, the
+    // left and right channels voiced differently.
+    static constexpr int padChords[4][3] = {{69, 72, 76}, {65, 69, 72}, {67, 72, 76}, {67, 71, 74}};
+    const double bar = 4.0 * beatSeconds;
+    for (int b = 0; b < kDemoBars; ++b) {
+        const int* chord = padChords[b % 4];
+        for (int i = 0; i < 3; ++i) {
+            const double freq = noteHz(chord[i]);
+            mix(padNote(rate, freq, bar, 1.004), b * bar, i == 2 ? 0.3 : 1.0, i == 0 ? 0.3 : 1.0);
+        }
+    }
+
+    // Shakers on every sixteenth, spread across the stereo field.
+    const Voice shake = shaker(rate);
+    for (int s = 0; s < beats * 4; ++s)
+        mix(shake, s * eighth / 2.0, s % 2 ? 0.5 : 1.0, s % 2 ? 1.0 : 0.5);
+
     // Hi-hats on the off-beat eighths, a little to the right.
     const Voice hat = hiHat(rate);
     for (int e = 1; e < beats * 2; e += 2) mix(hat, e * eighth, 0.4, 0.6);
+
+    // The fuller mix is brought back under full scale as a whole, so that nothing clips.
+    double peak = 0.0;
+    for (size_t i = 0; i < frames; ++i)
+        peak = std::max(peak, std::max(std::abs(left[i]), std::abs(right[i])));
+    const double gain = peak > 0.97 ? 0.97 / peak : 1.0;
 
     AudioClip clip;
     clip.sampleRate = sampleRate;
@@ -244,8 +295,8 @@ AudioClip makeDemoTrack(int sampleRate) {
     clip.samples[0].resize(frames);
     clip.samples[1].resize(frames);
     for (size_t i = 0; i < frames; ++i) {
-        double l = std::clamp(left[i], -1.0, 32767.0 / 32768.0);
-        double r = std::clamp(right[i], -1.0, 32767.0 / 32768.0);
+        double l = std::clamp(gain * left[i], -1.0, 32767.0 / 32768.0);
+        double r = std::clamp(gain * right[i], -1.0, 32767.0 / 32768.0);
         clip.samples[0][i] = int16_t(std::lround(l * 32768.0));
         clip.samples[1][i] = int16_t(std::lround(r * 32768.0));
     }

@@ -29,7 +29,8 @@ bool parseWav(const uint8_t* data, size_t size, AudioClip& out, std::string& err
 bool loadWavFile(const std::string& path, AudioClip& out, std::string& error);
 
 // The built-in demo track: 120 beats a minute, a bass drum on every beat, a bass line, a
-// melody and soft hi-hats, 16 bars (32 s) that loop seamlessly. Stereo, 16 bit.
+// melody, a pad held through every bar, shakers on the sixteenths and soft hi-hats, 16 bars
+// (32 s) that loop seamlessly. Stereo, 16 bit, kept under full scale.
 AudioClip makeDemoTrack(int sampleRate = 44100);
 constexpr int kDemoBeatsPerMinute = 120;
 constexpr int kDemoBars = 16;
