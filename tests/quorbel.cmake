@@ -37,6 +37,18 @@ if(TARGET quorbel)
         set(QUORBEL_PROGRAM_ENVIRONMENT
             "QUORBEL_TEST_TSAN_SUPPRESSIONS=${CMAKE_CURRENT_SOURCE_DIR}/sanitizers/tsan.supp")
     endif()
+    # One case of quorbel's program tests: CASE of the test class CLASS with its LABELS, any
+    # further environment after them, and the sanitizer builds' environment for quorbel's runs.
+    function(add_quorbel_run case class labels)
+        add_test(NAME quorbel.${case}
+                 COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
+                         $<TARGET_FILE:quorbel> ${class}.test_${case})
+        set_tests_properties(quorbel.${case} PROPERTIES LABELS "${labels}" TIMEOUT 300)
+        set(environment ${ARGN} ${QUORBEL_PROGRAM_ENVIRONMENT})
+        if(environment)
+            set_tests_properties(quorbel.${case} PROPERTIES ENVIRONMENT "${environment}")
+        endif()
+    endfunction()
     find_program(QUORBEL_XVFB Xvfb)
     find_package(Python3 COMPONENTS Interpreter)
     if(QUORBEL_XVFB AND Python3_FOUND)
@@ -56,14 +68,7 @@ if(TARGET quorbel)
                 a_file_that_is_not_sound_is_one_line_and_status_2
                 no_display_is_one_line_and_status_2
                 bad_command_lines_and_help)
-            add_test(NAME quorbel.${case}
-                     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
-                             $<TARGET_FILE:quorbel> Run.test_${case})
-            set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300)
-            if(QUORBEL_PROGRAM_ENVIRONMENT)
-                set_tests_properties(quorbel.${case} PROPERTIES
-                                     ENVIRONMENT "${QUORBEL_PROGRAM_ENVIRONMENT}")
-            endif()
+            add_quorbel_run(${case} Run quorbel)
         endforeach()
         # What a new user meets (settings file, data folders, sound files, captures, full
         # screen without a window manager); write_sound makes their FLAC and Ogg files.
@@ -79,11 +84,8 @@ if(TARGET quorbel)
                 captures_that_cannot_be_written_are_errors
                 full_screen_without_a_window_manager_fills_the_screen
                 help_is_the_programs_own)
-            add_test(NAME quorbel.${case}
-                     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
-                             $<TARGET_FILE:quorbel> NewUser.test_${case})
-            set_tests_properties(quorbel.${case} PROPERTIES LABELS quorbel TIMEOUT 300
-                ENVIRONMENT QUORBEL_WRITE_SOUND=$<TARGET_FILE:quorbel_write_sound>)
+            add_quorbel_run(${case} NewUser quorbel
+                            "QUORBEL_WRITE_SOUND=$<TARGET_FILE:quorbel_write_sound>")
         endforeach()
         # System sound: each test starts a private PulseAudio server with a null sink.
         find_program(QUORBEL_PULSEAUDIO pulseaudio)
@@ -98,15 +100,7 @@ if(TARGET quorbel)
                     a_stopped_server_is_said_once_and_closing_still_ends_the_program
                     a_suspended_source_keeps_the_frame_rate_on_silence
                     no_sound_server_falls_back_to_the_demo_track)
-                add_test(NAME quorbel.${case}
-                         COMMAND ${Python3_EXECUTABLE}
-                                 ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
-                                 $<TARGET_FILE:quorbel> SystemSound.test_${case})
-                set_tests_properties(quorbel.${case} PROPERTIES LABELS "quorbel;pulse" TIMEOUT 300)
-                if(QUORBEL_PROGRAM_ENVIRONMENT)
-                    set_tests_properties(quorbel.${case} PROPERTIES
-                                         ENVIRONMENT "${QUORBEL_PROGRAM_ENVIRONMENT}")
-                endif()
+                add_quorbel_run(${case} SystemSound "quorbel;pulse")
             endforeach()
             # Song titles: a private session bus and a media player of the tests' own on it.
             find_program(QUORBEL_DBUS_DAEMON dbus-daemon)
@@ -117,14 +111,8 @@ if(TARGET quorbel)
                 foreach(case titles_of_the_playing_player_follow_the_song
                              a_player_that_never_answers_costs_the_frames_nothing
                              no_player_and_no_bus_give_no_title)
-                    add_test(NAME quorbel.${case}
-                             COMMAND ${Python3_EXECUTABLE}
-                                     ${CMAKE_CURRENT_SOURCE_DIR}/quorbel/test_quorbel.py
-                                     $<TARGET_FILE:quorbel> SongTitles.test_${case})
-                    set_tests_properties(quorbel.${case} PROPERTIES
-                        LABELS "quorbel;pulse" TIMEOUT 300
-                        ENVIRONMENT
-                        "QUORBEL_FAKE_MPRIS=$<TARGET_FILE:quorbel_fake_mpris>;${QUORBEL_PROGRAM_ENVIRONMENT}")
+                    add_quorbel_run(${case} SongTitles "quorbel;pulse"
+                                    "QUORBEL_FAKE_MPRIS=$<TARGET_FILE:quorbel_fake_mpris>")
                 endforeach()
             endif()
         else()

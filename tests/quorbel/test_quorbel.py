@@ -633,8 +633,8 @@ class NewUser(Harness):
 
     def peak_resident_mb(self, *args):
         """Runs quorbel and returns the most memory it held resident, in MB."""
-        proc = subprocess.Popen([QUORBEL] + list(args), env=self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        proc = subprocess.Popen([QUORBEL] + list(args), env=self.quorbel_env(),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         _, status, usage = os.wait4(proc.pid, 0)
         proc.returncode = os.waitstatus_to_exitcode(status)
         self.assertEqual(proc.returncode, 0, args)
@@ -683,7 +683,7 @@ class NewUser(Harness):
         self.write_conf("Show_Quorbel_Info=1\n")
         proc = subprocess.Popen([QUORBEL, "--demo", "--fast", "--fps", "30", "--log", self.log,
                                  "--capture", "60:" + os.path.join(self.dir, "f.bmp")],
-                                env=self.env, stdout=subprocess.DEVNULL,
+                                env=self.quorbel_env(), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         try:
             for _ in range(1200):  # a safety net only: it ends once the capture is logged
