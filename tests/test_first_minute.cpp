@@ -30,9 +30,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -96,14 +99,17 @@ class FirstMinute : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         // The data folders a first start fills: our files, and the built-in tables made once.
-        folder_ = std::string(QUORBEL_BINARY_DIR) + "/tmp-first-minute/";
-        const std::string data = std::string(QUORBEL_SOURCE_DIR) + "/data/";
-        std::system(("rm -rf '" + folder_ + "' && mkdir -p '" + folder_ + "tabs'").c_str());
+        // One folder a process: ctest runs each test as a process of its own, side by side.
+        folder_ = std::string(QUORBEL_BINARY_DIR) + "/tmp-first-minute-" +
+                  std::to_string(getpid()) + "/";
+        const std::filesystem::path data = std::filesystem::path(QUORBEL_SOURCE_DIR) / "data";
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_ + "tabs");
         for (const char* sub : {"maps", "objs", "pics"})
-            std::system(("ln -s '" + data + sub + "' '" + folder_ + sub + "'").c_str());
+            std::filesystem::create_directory_symlink(data / sub, folder_ + sub);
         generateBuiltInTables(folder_ + "tabs", true, nullptr, nullptr);
     }
-    static void TearDownTestSuite() { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+    static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
 
     // Starts the core as the plug-in's Init does, with the default settings.
     void start(uint32_t seed) {

@@ -570,7 +570,7 @@ class NewUser(Harness):
         return subprocess.run(
             [QUORBEL, "--demo", "--fast", "--frames", "30", "--seed", "4", "--log", self.log,
              "--key", "10:t", "--capture", "30:" + os.path.join(self.dir, "frame.bmp")],
-            env=env or self.env, cwd=cwd, capture_output=True, text=True, timeout=300)
+            env=self.quorbel_env(env), cwd=cwd, capture_output=True, text=True, timeout=300)
 
     def test_a_data_folder_that_cannot_be_written_falls_back_to_the_installed_data(self):
         # One that cannot be created (beneath a file), and one that exists and cannot be
@@ -594,7 +594,7 @@ class NewUser(Harness):
         os.makedirs(work)
         os.chmod(self.dir, 0o777)
         os.chmod(work, 0o777)
-        env = dict(self.env)
+        env = self.quorbel_env()
         for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
             env.pop(name)
         result = subprocess.run(
