@@ -872,7 +872,9 @@ class SystemSound(PulseHarness):
         self.assertGreaterEqual(int(summary["beats"]), 3)
         self.assertGreaterEqual(int(summary["random_changes"]), 3)
         self.assertGreaterEqual(int(summary["audio_frames"]), 300 * 44100 // 60)
-        self.assertGreater(read_bmp(shot)[3], 0.02)
+        # Live sound: which effect the beats chose is not fixed, and some draw a thin line on a
+        # cleared frame (0.2 % lit): the frame is shown, not black.
+        self.assertGreater(read_bmp(shot)[3], 0)
 
     def test_a_chosen_source_and_the_list_of_sources(self):
         result = self.run_quorbel("--list-sources", log=False)
