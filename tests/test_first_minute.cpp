@@ -100,8 +100,8 @@ class FirstMinute : public ::testing::Test {
     static void SetUpTestSuite() {
         // The data folders a first start fills: our files, and the built-in tables made once.
         // One folder a process: ctest runs each test as a process of its own, side by side.
-        folder_ = std::string(QUORBEL_BINARY_DIR) + "/tmp-first-minute-" +
-                  std::to_string(getpid()) + "/";
+        folder_ =
+            std::string(QUORBEL_BINARY_DIR) + "/tmp-first-minute-" + std::to_string(getpid()) + "/";
         const std::filesystem::path data = std::filesystem::path(QUORBEL_SOURCE_DIR) / "data";
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_ + "tabs");
