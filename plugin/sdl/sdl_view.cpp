@@ -55,18 +55,28 @@ int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
-// The first window a window property names, or 0 (None) when there is none.
-Window windowProperty(Display* display, Window window, Atom property) {
+// The values of a window property of 32-bit items of the given type (at most length of them),
+// or none: handed to use(values, count) while they are held.
+template <class Use>
+void readProperty(Display* display, Window window, Atom property, Atom kind, long length, Use use) {
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    Window named = None;
-    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_WINDOW, &type, &format,
+    if (XGetWindowProperty(display, window, property, 0, length, False, kind, &type, &format,
                            &count, &after, &data) == Success &&
-        type == XA_WINDOW && format == 32 && count == 1 && data)
-        named = *reinterpret_cast<Window*>(data);
+        type == kind && format == 32 && data)
+        use(reinterpret_cast<const unsigned long*>(data), count);
     if (data) XFree(data);
+}
+
+// The first window a window property names, or 0 (None) when there is none.
+Window windowProperty(Display* display, Window window, Atom property) {
+    Window named = None;
+    readProperty(display, window, property, XA_WINDOW, 1,
+                 [&](const unsigned long* values, unsigned long count) {
+                     if (count == 1) named = Window(values[0]);
+                 });
     return named;
 }
 #endif
@@ -95,18 +105,12 @@ bool windowManagerMakesFullScreen(SDL_Window* window) {
     XSync(display, False);
     XSetErrorHandler(previous);
     if (!running) return false;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
     bool offered = false;
-    if (XGetWindowProperty(display, root, supported, 0, 4096, False, XA_ATOM, &type, &format,
-                           &count, &after, &data) == Success &&
-        type == XA_ATOM && format == 32 && data) {
-        const Atom* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count && !offered; ++i) offered = atoms[i] == fullScreen;
-    }
-    if (data) XFree(data);
+    readProperty(display, root, supported, XA_ATOM, 4096,
+                 [&](const unsigned long* atoms, unsigned long count) {
+                     for (unsigned long i = 0; i < count && !offered; ++i)
+                         offered = Atom(atoms[i]) == fullScreen;
+                 });
     return offered;
 #else
     (void)window;
